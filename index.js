@@ -1,0 +1,23 @@
+'use strict';
+
+const path = require('path');
+
+const modulePath = path.join(__dirname, 'build', 'Release', 'tarvix_ndi_addon.node');
+
+function load() {
+  try {
+    return require(modulePath);
+  } catch (error) {
+    // The module links against the NDI runtime by name; say where to find it
+    // instead of leaving the reader with a bare loader message.
+    if (/libndi\.so\.6|Processing\.NDI\.Lib/.test(String(error && error.message))) {
+      error.message +=
+        '\nThe NDI runtime library was not found. Install the NDI runtime, or put the ' +
+        "stand-in runtime on the loader's path (LD_LIBRARY_PATH=" +
+        path.join(__dirname, 'build', 'standin') + ').';
+    }
+    throw error;
+  }
+}
+
+module.exports = load();
