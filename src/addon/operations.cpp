@@ -9,7 +9,9 @@ OperationResult ndi_output_start(std::span<const std::byte>, const std::string&,
   return {};
 }
 
-OperationResult ndi_output_stop(const std::string&) { return {}; }
+OperationResult ndi_output_stop(const std::string&) {
+  return {};
+}
 
 OperationResult ndi_output_send_audio(const std::string&, std::span<const std::byte>, uint32_t,
                                       uint32_t) {
