@@ -45,16 +45,18 @@ TARVIX_AVX2 inline __m256i unpremultiply_lanes(__m256i colour, __m256i high, __m
   return _mm256_min_epu16(sum, _mm256_set1_epi16(255));
 }
 
-// The table factors of two neighbouring pixels as one 64-bit value.
-inline long long factor_pair(const std::uint8_t* pixels, const UnpremultiplyTable& table) {
-  return static_cast<long long>(table[pixels[3]] |
-                                (static_cast<std::uint64_t>(table[pixels[7]]) << 32));
+// The table factors of four pixels, one per 32-bit lane.
+TARVIX_AVX2 inline __m128i factors_of_four(const std::uint8_t* src,
+                                           const UnpremultiplyTable& table) {
+  __m128i factors = _mm_cvtsi32_si128(static_cast<int>(table[src[3]]));
+  factors = _mm_insert_epi32(factors, static_cast<int>(table[src[7]]), 1);
+  factors = _mm_insert_epi32(factors, static_cast<int>(table[src[11]]), 2);
+  return _mm_insert_epi32(factors, static_cast<int>(table[src[15]]), 3);
 }
 
 TARVIX_AVX2 inline __m256i load_factors(const std::uint8_t* src, const UnpremultiplyTable& table) {
-  const __m128i first = _mm_set_epi64x(factor_pair(src + 8, table), factor_pair(src, table));
-  const __m128i second = _mm_set_epi64x(factor_pair(src + 24, table), factor_pair(src + 16, table));
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(factors_of_four(src, table)),
+                                 factors_of_four(src + 16, table), 1);
 }
 
 TARVIX_AVX2 inline void convert_block(const std::uint8_t* src, std::uint8_t* dst,

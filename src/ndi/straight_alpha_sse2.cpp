@@ -18,8 +18,6 @@ namespace tarvix::ndi::detail {
 namespace {
 
 constexpr std::size_t kBlock = 16;
-// Three 16-bit copies of a factor for blue, green and red; alpha gets 0.
-constexpr std::uint64_t kSpreadColours = 0x0000000100010001ull;
 
 TARVIX_SSE2 inline __m128i unpremultiply_lanes(__m128i colour, __m128i high, __m128i low) {
   const __m128i sum =
@@ -27,6 +25,22 @@ TARVIX_SSE2 inline __m128i unpremultiply_lanes(__m128i colour, __m128i high, __m
                     _mm_srli_epi16(_mm_mullo_epi16(colour, low), 15));
   // min(sum, 255) without SSE4.1's unsigned minimum.
   return _mm_sub_epi16(sum, _mm_subs_epu16(sum, _mm_set1_epi16(255)));
+}
+
+// The table factors of four pixels, one per 32-bit lane.
+TARVIX_SSE2 inline __m128i load_factors(const std::uint8_t* src, const UnpremultiplyTable& table) {
+  const auto lane = [&](int pixel) {
+    return _mm_cvtsi32_si128(static_cast<int>(table[src[4 * pixel + 3]]));
+  };
+  return _mm_unpacklo_epi64(_mm_unpacklo_epi32(lane(0), lane(1)),
+                            _mm_unpacklo_epi32(lane(2), lane(3)));
+}
+
+// From 16-bit factors f0, 0, f0, 0 | f1, 0, f1, 0 (two pixels) to three copies
+// per pixel for blue, green and red, and 0 for alpha.
+TARVIX_SSE2 inline __m128i spread_colours(__m128i doubled) {
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(doubled, _MM_SHUFFLE(1, 0, 0, 0)),
+                             _MM_SHUFFLE(1, 0, 0, 0));
 }
 
 TARVIX_SSE2 inline void convert_block(const std::uint8_t* src, std::uint8_t* dst,
@@ -43,20 +57,15 @@ TARVIX_SSE2 inline void convert_block(const std::uint8_t* src, std::uint8_t* dst
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), pixels);
     return;
   }
-  std::uint64_t high[4];
-  std::uint64_t low[4];
-  for (int p = 0; p < 4; ++p) {
-    const std::uint32_t factor = table[src[4 * p + 3]];
-    high[p] = (factor >> 16) * kSpreadColours;
-    low[p] = (factor & 0xFFFFu) * kSpreadColours;
-  }
-  const auto lanes = [](std::uint64_t second, std::uint64_t first) {
-    return _mm_set_epi64x(static_cast<long long>(second), static_cast<long long>(first));
-  };
+  const __m128i factors = load_factors(src, table);
+  const __m128i high = _mm_srli_epi32(factors, 16);
+  const __m128i low = _mm_and_si128(factors, _mm_set1_epi32(0xFFFF));
   const __m128i first = unpremultiply_lanes(_mm_unpacklo_epi8(pixels, zero),
-                                            lanes(high[1], high[0]), lanes(low[1], low[0]));
+                                            spread_colours(_mm_unpacklo_epi32(high, high)),
+                                            spread_colours(_mm_unpacklo_epi32(low, low)));
   const __m128i second = unpremultiply_lanes(_mm_unpackhi_epi8(pixels, zero),
-                                             lanes(high[3], high[2]), lanes(low[3], low[2]));
+                                             spread_colours(_mm_unpackhi_epi32(high, high)),
+                                             spread_colours(_mm_unpackhi_epi32(low, low)));
   const __m128i converted = _mm_or_si128(_mm_packus_epi16(first, second), alpha);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), converted);
 }
