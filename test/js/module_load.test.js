@@ -1,0 +1,86 @@
+'use strict';
+
+// Loading the module: in a process of its own, and in worker threads.
+const test = require('node:test');
+const assert = require('node:assert');
+const { spawnSync } = require('node:child_process');
+const path = require('node:path');
+const { Worker } = require('node:worker_threads');
+
+const packageRoot = path.join(__dirname, '..', '..');
+
+test('a process that only loads the module exits by itself, silently', () => {
+  // The guard only catches a hang; the event loop must not be kept alive.
+  const child = spawnSync(process.execPath, ['-e', `require(${JSON.stringify(packageRoot)})`], {
+    encoding: 'utf8',
+    timeout: 60000,
+  });
+  assert.strictEqual(child.signal, null, 'the process had to be killed');
+  assert.strictEqual(child.status, 0, child.stderr);
+  assert.strictEqual(child.stderr, '');
+  assert.strictEqual(child.stdout, '');
+});
+
+function runWorker(script) {
+  return new Promise((resolve, reject) => {
+    const worker = new Worker(script, { eval: true, workerData: packageRoot });
+    let message;
+    worker.on('message', (value) => {
+      message = value;
+    });
+    worker.on('error', reject);
+    worker.on('exit', (code) => resolve({ code, message }));
+  });
+}
+
+const workerScript = `
+  const { parentPort, workerData } = require('node:worker_threads');
+  const addon = require(workerData);
+  let error;
+  try { addon.ndiOutputStop(42); } catch (e) { error = { code: e.code, message: e.message }; }
+  parentPort.postMessage({
+    keys: Object.keys(addon),
+    stopped: addon.ndiOutputStop('worker: never started'),
+    sent: addon.ndiOutputSendAudio('worker: never started', Buffer.alloc(8), 48000, 2),
+    error,
+  });
+`;
+
+const expected = {
+  keys: ['ndiOutputStop', 'ndiOutputStart', 'ndiOutputSendAudio'],
+  stopped: undefined,
+  sent: undefined,
+  error: {
+    code: 'StringExpected',
+    message: 'Failed to convert JavaScript value `Number 42 ` to native type `String`',
+  },
+};
+
+test('the module loads and works in worker threads, and they end by themselves', async () => {
+  require(packageRoot);
+  const results = await Promise.all([runWorker(workerScript), runWorker(workerScript)]);
+  for (const { code, message } of results) {
+    assert.strictEqual(code, 0);
+    assert.deepStrictEqual(message, expected);
+  }
+  // A worker started after the others have gone registers afresh.
+  const later = await runWorker(workerScript);
+  assert.deepStrictEqual(later, { code: 0, message: expected });
+});
+
+test('a worker that is terminated while the module is loaded goes cleanly', async () => {
+  const worker = new Worker(
+    `const { parentPort, workerData } = require('node:worker_threads');
+     require(workerData);
+     parentPort.postMessage('loaded');
+     setInterval(() => {}, 1000);`,
+    { eval: true, workerData: packageRoot },
+  );
+  await new Promise((resolve, reject) => {
+    worker.once('message', resolve);
+    worker.once('error', reject);
+  });
+  assert.strictEqual(await worker.terminate(), 1);
+  // The main thread's copy is unaffected.
+  assert.strictEqual(require(packageRoot).ndiOutputStop('after terminate'), undefined);
+});
