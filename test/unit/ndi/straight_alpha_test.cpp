@@ -209,7 +209,7 @@ TEST(StraightAlphaKernelSelection, ActiveKernelIsSupportedAndUsed) {
   EXPECT_TRUE(straight_alpha_kernel_supported(StraightAlphaKernel::Scalar));
 
   const std::size_t stride = 4 * 77;
-  std::vector<std::uint8_t> src(stride * 3 + 16);
+  std::vector<std::uint8_t> src((stride + 16) * 3);
   fill_frame(src.data(), src.size(), 99);
   std::vector<std::uint8_t> expected(stride * 3);
   std::vector<std::uint8_t> actual(stride * 3);
