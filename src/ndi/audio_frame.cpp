@@ -34,7 +34,7 @@ AudioFrameBuilder& AudioFrameBuilder::data(std::vector<float> samples) noexcept 
   return *this;
 }
 
-Result<AudioFrame, NdiError> AudioFrameBuilder::build() && {
+Result<AudioFrame, NdiError> AudioFrameBuilder::build() {
   // Whatever happens, the builder gives its samples up here.
   std::vector<float> samples = std::move(data_);
   if (sample_rate_ <= 0) return Err{refuse("Invalid sample rate: " + std::to_string(sample_rate_))};

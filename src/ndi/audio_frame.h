@@ -64,7 +64,7 @@ class AudioFrameBuilder {
 
   // Moves the samples into the record without copying; a refusal
   // (InvalidFrame) releases them.
-  Result<AudioFrame, NdiError> build() &&;
+  Result<AudioFrame, NdiError> build();
 
  private:
   int32_t sample_rate_ = 0;

@@ -1,0 +1,193 @@
+#include "ndi/sender.h"
+
+#include <cstring>
+
+#include "standin_fixture.h"
+
+namespace tarvix::ndi::testing {
+namespace {
+
+using Pair = std::pair<int32_t, uint64_t>;
+
+// Holds the caller's runtime reference, as the output start does.
+class SenderTest : public StandinTest {
+ protected:
+  void SetUp() override {
+    StandinTest::SetUp();
+    auto acquired = NdiRuntime::acquire();
+    ASSERT_TRUE(acquired.ok());
+    runtime_.emplace(std::move(acquired).value());
+  }
+  void TearDown() override {
+    runtime_.reset();
+    StandinTest::TearDown();
+  }
+
+  static SenderOptions named(std::string name) {
+    return {std::move(name), std::nullopt, true, false};
+  }
+
+  static NdiError refusal(const SenderOptions& options) {
+    auto created = NdiSender::create(options);
+    EXPECT_FALSE(created.ok());
+    EXPECT_EQ(library().live_instances, 0u);
+    EXPECT_EQ(runtime_snapshot().references, 1u);  // none taken by the failure
+    return created.ok() ? NdiError() : std::move(created).error();
+  }
+
+  std::optional<NdiRuntime> runtime_;
+};
+
+TEST_F(SenderTest, BlankNamesAreRefusedBeforeTheSdkSeesThem) {
+  const char* const blanks[] = {"", "   ", "\u00a0", "\t\n\u3000\u2028 \u205f"};
+  for (const char* name : blanks) {
+    const NdiError error = refusal(named(name));
+    EXPECT_EQ(error.debug(),
+              "InvalidConfiguration(\"Sender name cannot be empty or contain only whitespace\")")
+        << name;
+  }
+  EXPECT_EQ(library().instances_created, 0u);
+}
+
+TEST_F(SenderTest, NameIsSentAsGivenWithItsBlanks) {
+  auto sender = NdiSender::create(named(" word "));
+  ASSERT_TRUE(sender.ok());
+  const uint64_t id = tarvix_standin_instance_id(sender->handle());
+  ASSERT_NE(id, 0u);
+  EXPECT_EQ(instance_name(id), " word ");
+  // A zero-width space is not White_Space, so it makes a name.
+  EXPECT_TRUE(NdiSender::create(named("\u200b")).ok());
+}
+
+TEST_F(SenderTest, OptionsReachTheSdk) {
+  auto sender = NdiSender::create({"Studio", "public,private", false, true});
+  ASSERT_TRUE(sender.ok());
+  const uint64_t id = tarvix_standin_instance_id(sender->handle());
+  const auto info = instance(id);
+  EXPECT_EQ(info.clock_video, 0);
+  EXPECT_EQ(info.clock_audio, 1);
+  std::string groups(32, '\0');
+  groups.resize(tarvix_standin_instance_groups(id, groups.data(), groups.size()));
+  EXPECT_EQ(groups, "public,private");
+
+  auto plain = NdiSender::create(named("Plain"));
+  ASSERT_TRUE(plain.ok());
+  EXPECT_EQ(instance(tarvix_standin_instance_id(plain->handle())).has_groups, 0);
+}
+
+TEST_F(SenderTest, BothClocksOffIsRefusedAfterTheNameCheck) {
+  EXPECT_EQ(refusal({"Valid", std::nullopt, false, false}).debug(),
+            "InvalidConfiguration(\"At least one of clock_video or clock_audio must be true\")");
+  EXPECT_EQ(refusal({"", std::nullopt, false, false}).text(),
+            "Sender name cannot be empty or contain only whitespace");
+}
+
+TEST_F(SenderTest, ZeroBytesAreReportedWithTheirPosition) {
+  const NdiError in_name = refusal(named(std::string("abc\0d", 5)));
+  EXPECT_EQ(in_name.debug(), "InvalidCString(NulError(3, [97, 98, 99, 0, 100]))");
+  EXPECT_EQ(in_name.display(), "Invalid CString: nul byte found in provided data at position: 3");
+
+  const NdiError in_groups = refusal({"ok", std::string("g\0", 2), true, false});
+  ASSERT_NE(in_groups.nul_error(), nullptr);
+  EXPECT_EQ(in_groups.nul_error()->position, 1u);
+  EXPECT_EQ(library().instances_created, 0u);
+}
+
+TEST_F(SenderTest, FailedSdkCreateLeavesNothing) {
+  tarvix_standin_fail_next_send_create(1);
+  const NdiError error = refusal(named("Studio"));
+  EXPECT_EQ(error.display(),
+            "Failed to initialize the NDI runtime: Failed to create NDI send instance");
+  EXPECT_EQ(error.kind(), NdiErrorKind::InitializationFailed);
+}
+
+TEST_F(SenderTest, LastHandleFlushesThenDestroysThenReleases) {
+  std::optional<Result<NdiSender, NdiError>> sender(NdiSender::create(named("Studio")));
+  ASSERT_TRUE(sender->ok());
+  EXPECT_EQ(runtime_snapshot().references, 2u);
+  const uint64_t id = tarvix_standin_instance_id((*sender)->handle());
+  std::optional<NdiSender> copy(sender->value());
+  sender.reset();
+  EXPECT_FALSE(instance(id).destroyed);  // the copy keeps it alive
+  copy.reset();
+
+  const auto info = instance(id);
+  EXPECT_TRUE(info.destroyed);
+  EXPECT_TRUE(info.flushed_before_destroy);
+  EXPECT_EQ(runtime_snapshot().references, 1u);
+  runtime_.reset();
+  EXPECT_EQ((calls()), (std::vector<Pair>{{TARVIX_CALL_INITIALIZE, 0},
+                                          {TARVIX_CALL_SEND_CREATE, id},
+                                          {TARVIX_CALL_FLUSH, id},
+                                          {TARVIX_CALL_SEND_DESTROY, id},
+                                          {TARVIX_CALL_DESTROY, 0}}));
+}
+
+TEST_F(SenderTest, SenderKeepsTheLibraryUpOnItsOwnReference) {
+  auto sender = NdiSender::create(named("Studio"));
+  ASSERT_TRUE(sender.ok());
+  runtime_.reset();
+  EXPECT_TRUE(library().initialized);
+  EXPECT_EQ(runtime_snapshot().references, 1u);
+}
+
+TEST_F(SenderTest, VideoDescriptorCarriesTheFixedValues) {
+  auto sender = NdiSender::create(named("Studio"));
+  ASSERT_TRUE(sender.ok());
+  auto frame = VideoFrame::build_bgra(3, 2);
+  ASSERT_TRUE(frame.ok());
+  for (std::size_t i = 0; i < frame->data().size(); ++i)
+    frame->data()[i] = static_cast<uint8_t>(i);
+  sender->send_video(*frame);
+
+  const uint64_t id = tarvix_standin_instance_id(sender->handle());
+  const auto v = instance(id).last_video;
+  EXPECT_EQ(v.xres, 3);
+  EXPECT_EQ(v.yres, 2);
+  EXPECT_EQ(v.fourcc, 0x41524742);
+  EXPECT_EQ(v.frame_rate_n, 60);
+  EXPECT_EQ(v.frame_rate_d, 1);
+  uint32_t aspect_bits = 0;
+  std::memcpy(&aspect_bits, &v.picture_aspect_ratio, sizeof aspect_bits);
+  EXPECT_EQ(aspect_bits, 0x3FE38E39u);
+  EXPECT_EQ(v.frame_format_type, 1);
+  EXPECT_EQ(v.timecode, INT64_MAX);
+  EXPECT_EQ(v.line_stride_in_bytes, 12);
+  EXPECT_EQ(v.has_metadata, 0);
+  EXPECT_EQ(v.timestamp, 0);
+  std::vector<uint8_t> bytes(24);
+  ASSERT_EQ(tarvix_standin_last_video_data(id, bytes.data(), bytes.size()), 24u);
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), frame->data().begin()));
+}
+
+TEST_F(SenderTest, AudioDescriptorIsPlanarFloat) {
+  auto sender = NdiSender::create(named("Studio"));
+  ASSERT_TRUE(sender.ok());
+  auto frame = AudioFrameBuilder()
+                   .sample_rate(48000)
+                   .channels(2)
+                   .samples_per_channel(3)
+                   .timecode(INT64_MAX)
+                   .data({1, 2, 3, 10, 20, 30})
+                   .build();
+  ASSERT_TRUE(frame.ok());
+  sender->send_audio(*frame);
+
+  const uint64_t id = tarvix_standin_instance_id(sender->handle());
+  tarvix_standin_audio_info a{};
+  ASSERT_EQ(tarvix_standin_audio_block(id, 0, &a), 1);
+  EXPECT_EQ(a.sample_rate, 48000);
+  EXPECT_EQ(a.no_channels, 2);
+  EXPECT_EQ(a.no_samples, 3);
+  EXPECT_EQ(a.timecode, INT64_MAX);
+  EXPECT_EQ(a.fourcc, 0x70544C46);
+  EXPECT_EQ(a.channel_stride_in_bytes, 12);
+  EXPECT_EQ(a.has_metadata, 0);
+  EXPECT_EQ(a.timestamp, 0);
+  EXPECT_EQ(a.first_samples[0], 1.0f);
+  EXPECT_EQ(a.first_samples[1], 10.0f);
+  EXPECT_EQ(instance(id).samples_per_channel, 3u);
+}
+
+}  // namespace
+}  // namespace tarvix::ndi::testing
