@@ -1,0 +1,149 @@
+#include "capture/capture_thread.h"
+
+#include <utility>
+
+#include "capture/capture_session.h"
+#include "capture/graphics_device.h"
+#include "capture/hand_over.h"
+#include "support/fatal.h"
+
+namespace tarvix::capture {
+namespace {
+
+using Kind = CaptureError::Kind;
+using HaltHandOver = HandOver<HaltFlag>;
+using CellHandOver = HandOver<std::shared_ptr<HandlerCell>>;
+
+// What the capture thread takes with it.
+struct ThreadStart {
+  CaptureSettings settings;
+  HaltHandOver::Sender halt;
+  CellHandOver::Sender cell;
+};
+
+template <class F>
+class ScopeExit {
+ public:
+  explicit ScopeExit(F f) : f_(std::move(f)) {}
+  ~ScopeExit() { f_(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+ private:
+  F f_;
+};
+
+Err<CaptureError> fail(Kind kind) {
+  return Err{CaptureError::of(kind)};
+}
+
+// False when get_message failed; true when the quit message arrived.
+bool pump(platform::Platform& platform) {
+  platform::Message message;
+  for (;;) {
+    const int got = platform.get_message(message);
+    if (got == 0) return true;
+    if (got < 0) return false;
+    platform.translate_message(message);
+    platform.dispatch_message(message);
+  }
+}
+
+std::shared_ptr<HandlerCell> create_handler(HandlerFactory factory,
+                                            const GraphicsDevice& graphics) {
+  if (!factory) fatal("capture settings carry no handler factory");
+  std::unique_ptr<CaptureHandler> handler = factory(graphics.device, graphics.context);
+  if (!handler) fatal("the capture handler factory returned no handler");
+  return std::make_shared<HandlerCell>(std::move(handler));
+}
+
+// Shuts the dispatcher queue down and pumps until its Completed handler
+// posts the quit message.
+ThreadResult drain(platform::Platform& platform, platform::DispatcherQueueController& controller,
+                   std::shared_ptr<platform::AsyncAction>& shutdown) {
+  auto requested = controller.shutdown_queue_async();
+  if (!requested || !requested.value()) return fail(Kind::QueueShutdownFailed);
+  shutdown = std::move(requested).value();
+  auto completed = shutdown->set_completed([&platform]() -> platform::EventResult {
+    platform.post_quit_message(0);
+    return {};
+  });
+  if (!completed) return fail(Kind::QueueCompletedHandlerFailed);
+  if (!pump(platform)) return fail(Kind::MessageLoopFailed);
+  return {};
+}
+
+// Locals go in reverse order of creation: the session and handler first,
+// then the shutdown action, the controller, the runtime and the apartment.
+ThreadResult run_capture_thread(platform::Platform& platform, ThreadStart& start) {
+  HandlerFactory factory = std::exchange(start.settings.handler_factory, nullptr);
+
+  auto cookie = platform.increment_mta_usage();
+  if (!cookie) return fail(Kind::WinRtInitFailed);
+  ScopeExit leave_apartment([&] { (void)platform.decrement_mta_usage(cookie.value()); });
+  if (!platform.initialize_runtime()) return fail(Kind::WinRtInitFailed);
+  ScopeExit uninitialize([&] { platform.uninitialize_runtime(); });
+
+  auto made = platform.create_dispatcher_queue_controller();
+  if (!made || !made.value()) return fail(Kind::QueueControllerFailed);
+  std::shared_ptr<platform::DispatcherQueueController> controller = std::move(made).value();
+  std::shared_ptr<platform::AsyncAction> shutdown;
+  const platform::ThreadId thread = platform.current_thread_id();
+
+  auto graphics = create_graphics_device(platform);
+  if (!graphics) return Err{CaptureError::device_failed(std::move(graphics).error())};
+  auto result = std::make_shared<ResultSlot>();
+  std::shared_ptr<HandlerCell> cell = create_handler(std::exchange(factory, nullptr), *graphics);
+
+  std::optional<CaptureTarget> target = create_window_target(platform, start.settings.window);
+  if (!target) return fail(Kind::ItemConversionFailed);
+
+  auto built = CaptureSession::build(
+      platform, start.settings, SessionInputs{*graphics, std::move(*target), cell, result, thread});
+  if (!built) return Err{CaptureError::service_failed(std::move(built).error())};
+  std::unique_ptr<CaptureSession> session = std::move(built).value();
+  if (auto started = session->start(); !started) {
+    return Err{CaptureError::service_failed(std::move(started).error())};
+  }
+
+  if (!start.halt.send(session->halt_flag()) || !start.cell.send(cell)) {
+    return fail(Kind::ThreadInitFailed);
+  }
+  if (!pump(platform)) return fail(Kind::MessageLoopFailed);
+  if (auto drained = drain(platform, *controller, shutdown); !drained) return drained;
+
+  session->teardown();
+  if (std::optional<HandlerError> error = result->take()) {
+    return Err{CaptureError::handler_failed(std::move(*error))};
+  }
+  return {};
+}
+
+// A channel that closed without a value: the thread has ended, so its
+// result says why.
+CaptureError ended_before_hand_over(ThreadHandle& thread) {
+  std::optional<ThreadResult> result = thread.join();
+  if (!result) return CaptureError::of(Kind::JoinFailed);
+  if (!result->ok()) return std::move(*result).error();
+  return CaptureError::of(Kind::ThreadInitFailed);
+}
+
+}  // namespace
+
+Result<CaptureControl, CaptureError> start_capture_thread(CaptureSettings settings,
+                                                          platform::Platform& platform) {
+  auto [halt_sender, halt_receiver] = HaltHandOver::make();
+  auto [cell_sender, cell_receiver] = CellHandOver::make();
+  auto start = std::make_shared<ThreadStart>(
+      ThreadStart{std::move(settings), std::move(halt_sender), std::move(cell_sender)});
+  ThreadHandle thread = ThreadHandle::spawn(
+      [&platform, start = std::move(start)] { return run_capture_thread(platform, *start); });
+
+  std::optional<HaltFlag> halt = halt_receiver.receive();
+  if (!halt) return Err{ended_before_hand_over(thread)};
+  std::optional<std::shared_ptr<HandlerCell>> cell = cell_receiver.receive();
+  if (!cell) return Err{ended_before_hand_over(thread)};
+  return CaptureControl(platform, std::move(thread), std::move(*halt), std::move(*cell));
+}
+
+}  // namespace tarvix::capture

@@ -1,0 +1,35 @@
+// The options a capture asks the service for: which ones are requested, and
+// whether the platform offers them.
+#pragma once
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "capture/capture_service_error.h"
+#include "capture/capture_settings.h"
+#include "capture/platform/platform.h"
+#include "support/result.h"
+
+namespace tarvix::capture {
+
+struct OptionRequest {
+  std::string_view property;  // the session property the option drives
+  CaptureServiceError::Kind unsupported;
+  std::function<platform::PlatformResult<void>(platform::ServiceSession&)> apply;
+};
+
+// The options that are not Default, in the fixed order cursor, border,
+// secondary windows, minimum update interval, dirty region.
+std::vector<OptionRequest> requested_options(const CaptureSettings& settings);
+
+// Unsupported when the capture service is missing; PlatformFailed when a
+// check itself fails.
+Result<void, CaptureServiceError> check_service_supported(platform::Platform& platform);
+
+// The option's own Unsupported kind when the property (or the service) is
+// missing.
+Result<void, CaptureServiceError> check_option_supported(platform::Platform& platform,
+                                                         const OptionRequest& option);
+
+}  // namespace tarvix::capture
