@@ -1,7 +1,5 @@
 #include "ndi/straight_alpha.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "ndi/straight_alpha_kernels.h"
@@ -36,9 +34,6 @@ void straight_alpha_row_scalar(const std::uint8_t* src, std::uint8_t* dst, std::
 
 namespace {
 
-constexpr StraightAlphaKernel kAllKernels[] = {
-    StraightAlphaKernel::Scalar, StraightAlphaKernel::Sse2, StraightAlphaKernel::Avx2};
-
 detail::StraightAlphaRow row_function(StraightAlphaKernel kernel) noexcept {
   if (!straight_alpha_kernel_supported(kernel)) {
     fatal("straight-alpha kernel not supported by this processor");
@@ -59,21 +54,6 @@ StraightAlphaKernel best_kernel() noexcept {
   if (straight_alpha_kernel_supported(StraightAlphaKernel::Avx2)) return StraightAlphaKernel::Avx2;
   if (straight_alpha_kernel_supported(StraightAlphaKernel::Sse2)) return StraightAlphaKernel::Sse2;
   return StraightAlphaKernel::Scalar;
-}
-
-StraightAlphaKernel choose_kernel() noexcept {
-  const StraightAlphaKernel best = best_kernel();
-  const char* forced = std::getenv("TARVIX_STRAIGHT_ALPHA_KERNEL");
-  if (forced == nullptr || *forced == '\0') return best;
-  for (StraightAlphaKernel kernel : kAllKernels) {
-    if (straight_alpha_kernel_name(kernel) == forced && straight_alpha_kernel_supported(kernel)) {
-      return kernel;
-    }
-  }
-  std::fprintf(stderr,
-               "TARVIX_STRAIGHT_ALPHA_KERNEL=%s is not a kernel this processor runs; using %s\n",
-               forced, straight_alpha_kernel_name(best).data());
-  return best;
 }
 
 void check_row_bytes(std::size_t src_pitch, std::size_t dst_stride,
@@ -116,7 +96,7 @@ bool straight_alpha_kernel_supported(StraightAlphaKernel kernel) noexcept {
 }
 
 StraightAlphaKernel active_straight_alpha_kernel() noexcept {
-  static const StraightAlphaKernel active = choose_kernel();
+  static const StraightAlphaKernel active = best_kernel();
   return active;
 }
 

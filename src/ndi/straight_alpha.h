@@ -21,9 +21,8 @@ namespace tarvix::ndi {
 
 enum class StraightAlphaKernel { Scalar, Sse2, Avx2 };
 
-// Uses the kernel chosen once per process: the best one the processor runs,
-// unless TARVIX_STRAIGHT_ALPHA_KERNEL names a supported one (scalar, sse2 or
-// avx2), which lets a whole run be pinned to one kernel.
+// Uses the best kernel the processor runs, chosen once per process. Every
+// kernel gives the same bytes; they differ only in speed.
 void copy_straight_alpha(const std::uint8_t* src, std::size_t src_pitch, std::uint8_t* dst,
                          std::size_t dst_stride, std::size_t row_bytes, std::uint32_t rows);
 

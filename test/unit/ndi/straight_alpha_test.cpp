@@ -218,12 +218,6 @@ TEST(StraightAlphaKernelSelection, ActiveKernelIsSupportedAndUsed) {
   EXPECT_EQ(actual, expected);
 }
 
-TEST(StraightAlphaKernelSelection, NamesKernels) {
-  EXPECT_EQ(straight_alpha_kernel_name(StraightAlphaKernel::Scalar), "scalar");
-  EXPECT_EQ(straight_alpha_kernel_name(StraightAlphaKernel::Sse2), "sse2");
-  EXPECT_EQ(straight_alpha_kernel_name(StraightAlphaKernel::Avx2), "avx2");
-}
-
 TEST(StraightAlphaDeathTest, RowLongerThanPitchOrStrideEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   std::vector<std::uint8_t> src(64);
