@@ -1,0 +1,184 @@
+// The frame procedure, read-back and title-bar height.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "capture/capture_fixture.h"
+#include "capture/window_geometry.h"
+
+namespace tarvix::capture::testing {
+namespace {
+
+class FrameAccessTest : public CaptureTest {
+ protected:
+  CaptureControl start_ok() {
+    auto started = start(settings());
+    if (!started.ok()) ADD_FAILURE() << display(started.error());
+    return std::move(started).value();
+  }
+  bool wait_frames(std::size_t n) {
+    return probe->wait_until([n](const HandlerProbe& p) { return p.frames.size() >= n; });
+  }
+  FrameSeen frame(std::size_t i) {
+    std::lock_guard lock(probe->mutex);
+    return probe->frames.at(i);
+  }
+};
+
+TEST_F(FrameAccessTest, ResizeDropsOneFrameAndRecreatesThePool) {
+  CaptureControl control = start_ok();
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(wait_frames(1));
+  EXPECT_EQ(frame(0).width, 64u);
+  EXPECT_EQ(frame(0).height, 48u);
+
+  fake.resize_window(kWindow, {100, 50});
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(fake.wait_until([&] { return fake.count("pool.recreated:100x50") == 1; }));
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(wait_frames(2));
+  EXPECT_EQ(frame(1).width, 100u);
+  EXPECT_EQ(frame(1).height, 50u);
+  EXPECT_EQ(frame(1).rows.size(), 100u * 50u * 4u);
+  EXPECT_EQ(probe->frame_count(), 2u);
+  EXPECT_TRUE(control.stop().ok());
+}
+
+TEST_F(FrameAccessTest, FrameAfterTheWindowClosedIsNotTaken) {
+  fake.hold("get_message");
+  CaptureControl control = start_ok();
+  ASSERT_TRUE(fake.close_window(kWindow));
+  // The closed window's last frame is queued behind the Closed event.
+  fake.resize_window(kWindow, {64, 48});
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  fake.open("get_message");
+  ASSERT_TRUE(fake.wait_until([&] { return capture_thread_ended(); }));
+  EXPECT_EQ(fake.count("pool.try_get_next_frame"), 0);
+  EXPECT_EQ(probe->frame_count(), 0u);
+  EXPECT_TRUE(control.stop().ok());
+}
+
+TEST_F(FrameAccessTest, FrameAfterStopIsNotTaken) {
+  CaptureControl control = start_ok();
+  // The handler is held inside the first frame while a second one arrives
+  // and the stop is issued.
+  fake.hold("context.copy_resource");
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(fake.wait_until([&] { return fake.waiting_at("context.copy_resource") == 1; }));
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  auto stopping = std::async(std::launch::async, [&] { return control.stop(); });
+  ASSERT_TRUE(fake.wait_until([&] { return fake.count("post_thread_message") >= 1; }));
+  EXPECT_TRUE(control.halt_flag()->load());
+  fake.open("context.copy_resource");
+  EXPECT_TRUE(stopping.get().ok());
+  EXPECT_EQ(fake.count("pool.try_get_next_frame"), 1);
+  EXPECT_EQ(probe->frame_count(), 1u);
+}
+
+TEST_F(FrameAccessTest, MappedFrameKeepsTheStagingRowPitch) {
+  fake.add_window(kWindow, {{3, 2}, {0, 0, 3, 2}, {0, 0, 3, 2}, 96});
+  fake.set_staging_row_alignment(64);
+  CaptureControl control = start_ok();
+  std::vector<std::uint8_t> pixels(3 * 2 * 4);
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<std::uint8_t>(i + 1);
+  // The frame's own texture is padded too, differently.
+  ASSERT_TRUE(fake.push_frame(kWindow, {pixels, 20}));
+  ASSERT_TRUE(wait_frames(1));
+  const FrameSeen seen = frame(0);
+  EXPECT_EQ(seen.row_pitch, 64u);
+  EXPECT_EQ(seen.rows, pixels);
+  EXPECT_EQ(fake.mapped_textures(), 0) << "the mapping must end with the MappedFrame";
+  EXPECT_TRUE(control.stop().ok());
+}
+
+TEST_F(FrameAccessTest, ReadBackFailuresLeaveNothingAllocated) {
+  const struct {
+    const char* call;
+    bool null;
+    const char* text;
+  } cases[] = {
+      {"device.create_texture_2d", false,
+       "DirectX error: Windows API Error: Unspecified error "
+       "(0x80004005)"},
+      {"device.create_texture_2d", true,
+       "DirectX error: Windows API succeeded but did not return an `ID3D11Texture2D`"},
+      {"context.map", false, "Windows API error: Unspecified error (0x80004005)"},
+  };
+  for (const auto& c : cases) {
+    fakes::FakePlatform platform;
+    platform.add_window(kWindow);
+    if (c.null) {
+      platform.return_null(c.call);
+    } else {
+      platform.fail(c.call);
+    }
+    auto local_probe = std::make_shared<HandlerProbe>();
+    auto s = settings();
+    s.handler_factory = recording_factory(local_probe);
+    auto started = start_capture_thread(std::move(s), platform);
+    ASSERT_TRUE(started.ok()) << c.call;
+    ASSERT_TRUE(platform.push_frame(kWindow));
+    ASSERT_TRUE(local_probe->wait_until([](const HandlerProbe& p) { return !p.frames.empty(); }));
+    {
+      std::lock_guard lock(local_probe->mutex);
+      EXPECT_EQ(local_probe->frames[0].read_back_error, c.text) << c.call;
+    }
+    // Only the frame itself may still hold a texture, and nothing is mapped.
+    EXPECT_LE(platform.live_textures(), 1) << c.call;
+    EXPECT_EQ(platform.mapped_textures(), 0) << c.call;
+    EXPECT_TRUE(started->stop().ok()) << c.call;
+  }
+}
+
+TEST_F(FrameAccessTest, FailureInsideTheProcedureDoesNotEndTheCapture) {
+  fake.fail("frame.texture", {}, 0, 1);
+  CaptureControl control = start_ok();
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(fake.wait_until([&] { return fake.count("pool.frame_arrived_failed") == 1; }));
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(wait_frames(1));
+  EXPECT_TRUE(control.stop().ok());
+}
+
+TEST_F(FrameAccessTest, FrameCarriesTheTitleBarHeight) {
+  fake.add_window(kWindow, {{64, 48}, {10, 20, 74, 88}, {0, 0, 64, 48}, 96});
+  CaptureControl control = start_ok();
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(wait_frames(1));
+  EXPECT_EQ(frame(0).title_bar_height, 20u);
+  EXPECT_TRUE(control.stop().ok());
+}
+
+TEST(TitleBarHeight, IsFrameHeightLessScaledClientHeight) {
+  fakes::FakePlatform fake;
+  const struct {
+    platform::Rect frame;
+    platform::Rect client;
+    std::uint32_t dpi;
+    std::uint32_t expected;
+  } cases[] = {
+      {{0, 0, 800, 1040}, {0, 0, 800, 1000}, 96, 40}, {{0, 0, 800, 1000}, {0, 0, 800, 1000}, 96, 0},
+      {{0, 0, 800, 1000}, {0, 0, 800, 1000}, 144, 0},  // client scales past the frame
+      {{0, 0, 1200, 1000}, {0, 0, 800, 667}, 144, 0},  // 667 at 144 dpi is 1000 (1000.5 cut)
+      {{0, 0, 1200, 1001}, {0, 0, 800, 667}, 144, 1},
+  };
+  for (const auto& c : cases) {
+    fake.add_window(7, {{1, 1}, c.frame, c.client, c.dpi});
+    auto height = title_bar_height(fake, 7);
+    ASSERT_TRUE(height.ok());
+    EXPECT_EQ(height.value(), c.expected)
+        << c.frame.bottom << " " << c.client.bottom << " " << c.dpi;
+  }
+}
+
+TEST(TitleBarHeight, FailingWindowCallsAreWindowErrors) {
+  fakes::FakePlatform fake;
+  auto missing = title_bar_height(fake, 99);
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(display(missing.error()),
+            "A Windows API call failed: Invalid window handle. (0x80070578)");
+}
+
+}  // namespace
+}  // namespace tarvix::capture::testing
