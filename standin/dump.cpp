@@ -1,6 +1,8 @@
 #include "dump.h"
 
+#ifndef TARVIX_STANDIN_NO_PNG
 #include <png.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +78,10 @@ void write_json(const std::string& path, const std::string& temp, const std::str
   publish(temp, path);
 }
 
+#ifdef TARVIX_STANDIN_NO_PNG
+// Built without libpng (the Windows stand-in): the JSON summary still comes.
+void write_png(const std::string&, const std::string&, const InstanceSnapshot&) {}
+#else
 void write_png(const std::string& path, const std::string& temp, const InstanceSnapshot& snap) {
   const tarvix_standin_video_info& v = snap.info.last_video;
   if (!snap.last_video || v.fourcc != NDIlib_FourCC_video_type_BGRA) return;
@@ -93,6 +99,7 @@ void write_png(const std::string& path, const std::string& temp, const InstanceS
   }
   publish(temp, path);
 }
+#endif
 
 }  // namespace
 
