@@ -1,21 +1,23 @@
 #include "addon/operations.h"
 
+#include "addon/audio_input.h"
+#include "addon/output_session.h"
+
 namespace tarvix::addon {
 
-// Placeholders until the output sessions land: a decoded call has nothing
-// more to do.
-OperationResult ndi_output_start(std::span<const std::byte>, const std::string&,
-                                 const std::string&) {
-  return {};
+OperationResult ndi_output_start(std::span<const std::byte> window_handle,
+                                 const std::string& output_id, const std::string& sender_name) {
+  return start_output(capture::platform::default_platform(), window_handle, output_id, sender_name);
 }
 
-OperationResult ndi_output_stop(const std::string&) {
-  return {};
+OperationResult ndi_output_stop(const std::string& output_id) {
+  return stop_output(output_id);
 }
 
-OperationResult ndi_output_send_audio(const std::string&, std::span<const std::byte>, uint32_t,
-                                      uint32_t) {
-  return {};
+OperationResult ndi_output_send_audio(const std::string& output_id,
+                                      std::span<const std::byte> samples, uint32_t sample_rate,
+                                      uint32_t channels) {
+  return send_audio_block(output_id, samples, sample_rate, channels);
 }
 
 }  // namespace tarvix::addon

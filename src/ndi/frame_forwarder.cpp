@@ -1,0 +1,63 @@
+#include "ndi/frame_forwarder.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ndi/straight_alpha.h"
+#include "support/fatal.h"
+
+namespace tarvix::ndi {
+namespace {
+
+bool holds_frame_of(const std::vector<uint8_t>& buffer, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return false;
+  return buffer.size() == 4 * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+}
+
+}  // namespace
+
+capture::HandlerFactory NdiFrameForwarder::factory(NdiSender sender) {
+  return [sender = std::move(sender)](std::shared_ptr<capture::platform::Device>,
+                                      std::shared_ptr<capture::platform::DeviceContext>)
+             -> std::unique_ptr<capture::CaptureHandler> {
+    return std::make_unique<NdiFrameForwarder>(sender);
+  };
+}
+
+void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame) {
+  const auto rows = static_cast<uint32_t>(frame.height());
+  if (mapped.height() < rows || mapped.data() == nullptr) {
+    fatal("read-back mapping is smaller than the frame it was made from");
+  }
+  const std::size_t stride = static_cast<std::size_t>(frame.line_stride());
+  // A pitch below the packed row width cannot come from a consistent
+  // mapping, but it would only shorten rows: the rest stays zero.
+  const std::size_t row_bytes = std::min<std::size_t>(stride, mapped.row_pitch());
+  copy_straight_alpha(mapped.data(), mapped.row_pitch(), frame.data().data(), stride, row_bytes,
+                      rows);
+}
+
+Result<VideoFrame, NdiError> NdiFrameForwarder::build_frame(int32_t width, int32_t height) {
+  // A new size lets go of the old buffer instead of keeping the larger of
+  // the two for the rest of the capture. The record checks the size before
+  // it allocates, so a refused frame costs no memory.
+  if (!holds_frame_of(buffer_, width, height)) std::vector<uint8_t>().swap(buffer_);
+  return VideoFrame::build_bgra(width, height, std::exchange(buffer_, {}));
+}
+
+capture::HandlerResult NdiFrameForwarder::handle_frame(capture::CaptureFrame& frame,
+                                                       capture::FrameControl&) {
+  // Sizes above the signed range arrive negative and are refused by the record.
+  const auto width = static_cast<int32_t>(frame.width());
+  const auto height = static_cast<int32_t>(frame.height());
+  auto mapped = frame.read_back();
+  if (!mapped) return Err{capture::HandlerError{display(mapped.error())}};
+  auto video = build_frame(width, height);
+  if (!video) return Err{capture::HandlerError{video.error().display()}};
+  pack_straight_alpha(mapped.value(), video.value());
+  sender_.send_video(video.value());
+  buffer_ = std::move(video).value().take_buffer();
+  return {};
+}
+
+}  // namespace tarvix::ndi
