@@ -66,18 +66,5 @@ TEST_F(BindingTableTest, BoundFunctionsReachTheHostAndMissingOnesKeepTheirFallba
   EXPECT_EQ(type, napi_null);
 }
 
-TEST_F(BindingTableTest, RebindingFromALookupThatFindsNothingRestoresEveryFallback) {
-  HostLibrary host = test_host();
-  bind_table(find_in, &host);
-  bind_table([](const char*, void*) -> HostFunction { return nullptr; }, nullptr);
-
-  ::testing::internal::CaptureStderr();
-  napi_value value = nullptr;
-  EXPECT_EQ(api().napi_create_int32(nullptr, 5, &value), napi_ok);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Node-API symbol napi_create_int32 has not been loaded\n");
-  EXPECT_EQ(value, nullptr);
-}
-
 }  // namespace
 }  // namespace tarvix::napi
