@@ -148,9 +148,10 @@ PlatformResult<void> FakePool::remove_frame_arrived(platform::EventToken token) 
 
 PlatformResult<void> FakePool::close() {
   if (auto failure = platform_.enter("pool.close")) return Err{*failure};
+  std::deque<std::shared_ptr<FakeFrame>> dropped;
   std::lock_guard lock(mutex_);
   closed_ = true;
-  frames_.clear();
+  dropped.swap(frames_);
   return {};
 }
 
@@ -166,32 +167,39 @@ std::size_t FakePool::waiting() const {
 
 bool FakePool::push(platform::SizeInt32 content, const std::vector<std::uint8_t>& pixels,
                     std::uint32_t row_pitch) {
+  platform::TextureDesc desc{};
+  std::uint8_t seed = 0;
   {
     std::lock_guard lock(mutex_);
     if (closed_) return false;
-    platform::TextureDesc desc{};
     desc.width = static_cast<std::uint32_t>(size_.width);
     desc.height = static_cast<std::uint32_t>(size_.height);
-    desc.mip_levels = 1;
-    desc.array_size = 1;
-    desc.format = platform::kPixelFormatBgra8;
-    desc.sample_count = 1;
-    const std::uint32_t tight = desc.width * 4;
-    const std::uint32_t pitch = std::max(row_pitch, tight);
-    auto texture = std::make_shared<FakeTexture>(platform_, desc, pitch);
-    const std::uint8_t seed = static_cast<std::uint8_t>(sequence_++);
-    for (std::uint32_t y = 0; y < desc.height; ++y) {
-      std::uint8_t* row = texture->bytes().data() + std::size_t{y} * pitch;
-      if (pixels.size() >= std::size_t{tight} * desc.height) {
-        std::memcpy(row, pixels.data() + std::size_t{y} * tight, tight);
-      } else {
-        for (std::uint32_t x = 0; x < tight; ++x)
-          row[x] = static_cast<std::uint8_t>(seed + x + y);
-      }
-      // Padding that must never be mistaken for pixels.
-      std::memset(row + tight, 0xEE, pitch - tight);
+    seed = static_cast<std::uint8_t>(sequence_++);
+  }
+  desc.mip_levels = 1;
+  desc.array_size = 1;
+  desc.format = platform::kPixelFormatBgra8;
+  desc.sample_count = 1;
+  const std::uint32_t tight = desc.width * 4;
+  const std::uint32_t pitch = std::max(row_pitch, tight);
+  // Made outside the pool's lock: textures report to the platform.
+  auto texture = std::make_shared<FakeTexture>(platform_, desc, pitch);
+  for (std::uint32_t y = 0; y < desc.height; ++y) {
+    std::uint8_t* row = texture->bytes().data() + std::size_t{y} * pitch;
+    if (pixels.size() >= std::size_t{tight} * desc.height) {
+      std::memcpy(row, pixels.data() + std::size_t{y} * tight, tight);
+    } else {
+      for (std::uint32_t x = 0; x < tight; ++x)
+        row[x] = static_cast<std::uint8_t>(seed + x + y);
     }
-    frames_.push_back(std::make_shared<FakeFrame>(platform_, content, std::move(texture)));
+    // Padding that must never be mistaken for pixels.
+    std::memset(row + tight, 0xEE, pitch - tight);
+  }
+  auto frame = std::make_shared<FakeFrame>(platform_, content, std::move(texture));
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+    frames_.push_back(std::move(frame));
   }
   return queue_->try_enqueue([self = shared_from_this()] {
     for (auto& handler : self->handlers_.snapshot()) {

@@ -55,24 +55,24 @@ bool FakePlatform::close_window(platform::WindowHandle window) {
   return raised;
 }
 
-std::shared_ptr<FakePool> FakePlatform::live_pool_locked(platform::WindowHandle window) const {
-  for (auto it = pools_.rbegin(); it != pools_.rend(); ++it) {
+// The platform's lock is never held while a pool's is taken.
+std::shared_ptr<FakePool> FakePlatform::live_pool(platform::WindowHandle window) const {
+  std::vector<std::weak_ptr<FakePool>> pools;
+  {
+    std::lock_guard lock(mutex_);
+    pools = pools_;
+  }
+  for (auto it = pools.rbegin(); it != pools.rend(); ++it) {
     if (auto pool = it->lock(); pool && pool->live_for(window)) return pool;
   }
   return nullptr;
 }
 
 bool FakePlatform::push_frame(platform::WindowHandle window, FakeFrameSpec spec) {
-  std::shared_ptr<FakePool> pool;
-  platform::SizeInt32 content;
-  {
-    std::lock_guard lock(mutex_);
-    pool = live_pool_locked(window);
-    auto found = windows_.find(window);
-    if (!pool || found == windows_.end()) return false;
-    content = found->second.size;
-  }
-  return pool->push(content, spec.pixels, spec.row_pitch);
+  std::shared_ptr<FakePool> pool = live_pool(window);
+  auto content = window_size(window);
+  if (!pool || !content) return false;
+  return pool->push(*content, spec.pixels, spec.row_pitch);
 }
 
 void FakePlatform::fail(std::string call, PlatformError error, int skip, int times) {
@@ -162,12 +162,8 @@ bool FakePlatform::wait_until(const std::function<bool()>& ready) const {
 }
 
 std::size_t FakePlatform::frames_waiting(platform::WindowHandle window) const {
-  std::size_t total = 0;
-  std::lock_guard lock(mutex_);
-  for (const auto& weak : pools_) {
-    if (auto pool = weak.lock(); pool && pool->live_for(window)) total += pool->waiting();
-  }
-  return total;
+  auto pool = live_pool(window);
+  return pool ? pool->waiting() : 0;
 }
 
 int FakePlatform::live_textures() const {

@@ -133,7 +133,7 @@ class FakePlatform : public platform::portable::PortablePlatform {
 
   void record_locked(const std::string& entry);
   std::optional<platform::PlatformError> take_failure_locked(const std::string& key);
-  std::shared_ptr<FakePool> live_pool_locked(platform::WindowHandle window) const;
+  std::shared_ptr<FakePool> live_pool(platform::WindowHandle window) const;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
