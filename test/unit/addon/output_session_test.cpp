@@ -1,0 +1,185 @@
+// Outputs started and stopped on the fake capture backend, published through
+// the stand-in runtime; audio through the same registries.
+#include "addon/output_session.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "addon/audio_input.h"
+#include "fakes/fake_platform.h"
+#include "standin_reader.h"
+
+namespace tarvix::addon {
+namespace {
+
+using capture::fakes::FakePlatform;
+using capture::fakes::FakeWindow;
+namespace platform = capture::platform;
+
+constexpr platform::WindowHandle kWindow = 0x0102030405060708;
+
+std::vector<std::byte> handle_bytes(platform::WindowHandle window, std::size_t length = 8) {
+  std::vector<std::byte> bytes(length, std::byte{0xAB});
+  for (std::size_t i = 0; i < 8 && i < length; ++i) {
+    bytes[i] = static_cast<std::byte>(window >> (8 * i));
+  }
+  return bytes;
+}
+
+using tarvix::testing::eventually;
+
+std::span<const std::byte> floats_as_bytes(const std::vector<float>& floats) {
+  return std::as_bytes(std::span(floats));
+}
+
+class OutputSessionTest : public ::testing::Test {
+ protected:
+  // No stand-in reset here: it would forget that the library is kept
+  // initialised by an earlier start. Instances are counted from the first
+  // one this test creates.
+  void SetUp() override {
+    fake_.add_window(kWindow, FakeWindow{{16, 8}, {0, 0, 16, 8}, {0, 0, 16, 8}, 96});
+  }
+  // Captures must end while the fake platform they run on still exists.
+  void TearDown() override {
+    for (const char* id : {"a", "b"})
+      (void)stop_output(id);
+    EXPECT_EQ(tarvix::testing::standin_library().misuse, misuse_before_);
+  }
+
+  // The n-th instance created by this test, from 1.
+  tarvix_standin_instance_info instance(uint64_t n) const {
+    return tarvix::testing::standin_instance(instances_before_ + n);
+  }
+  uint64_t instances_created() const {
+    return tarvix::testing::standin_library().instances_created - instances_before_;
+  }
+
+  OperationResult start(const std::string& id, const std::string& name,
+                        std::vector<std::byte> bytes = handle_bytes(kWindow)) {
+    return start_output(fake_, bytes, id, name);
+  }
+
+  FakePlatform fake_;
+  const uint64_t instances_before_ = tarvix::testing::standin_library().instances_created;
+  const uint64_t misuse_before_ = tarvix::testing::standin_library().misuse;
+};
+
+TEST_F(OutputSessionTest, RunsAnOutputFromStartToStop) {
+  ASSERT_TRUE(start("a", "one", handle_bytes(kWindow, 16)).ok());
+  ASSERT_EQ(instances_created(), 1u);
+  // A second start for a running id changes nothing, whatever its arguments.
+  EXPECT_TRUE(start("a", "", handle_bytes(kWindow, 3)).ok());
+  EXPECT_EQ(instances_created(), 1u);
+
+  ASSERT_TRUE(fake_.push_frame(kWindow));
+  ASSERT_TRUE(eventually([&] { return instance(1).video_frames == 1; }));
+  const std::vector<float> block(96, 0.25f);
+  ASSERT_TRUE(send_audio_block("a", floats_as_bytes(block), 48000, 2).ok());
+  EXPECT_EQ(instance(1).audio_blocks, 1u);
+
+  ASSERT_TRUE(stop_output("a").ok());
+  EXPECT_TRUE(instance(1).destroyed);
+  EXPECT_TRUE(instance(1).flushed_before_destroy);
+  // Once stopped, the id is unknown again: audio and stop are quiet.
+  EXPECT_TRUE(send_audio_block("a", floats_as_bytes(block), 48000, 2).ok());
+  EXPECT_EQ(instance(1).audio_blocks, 1u);
+  EXPECT_TRUE(stop_output("a").ok());
+}
+
+TEST_F(OutputSessionTest, FailedStartLeavesNoTrace) {
+  const auto short_handle = start("a", "one", handle_bytes(kWindow, 7));
+  ASSERT_FALSE(short_handle.ok());
+  EXPECT_EQ(short_handle.error(),
+            "Window handle buffer too short: expected at least 8 bytes, got 7");
+  EXPECT_EQ(instances_created(), 0u);
+
+  const auto no_window = start("a", "one", handle_bytes(0x999));
+  ASSERT_FALSE(no_window.ok());
+  EXPECT_EQ(no_window.error(), "Failed to convert item to `GraphicsCaptureItem`");
+  EXPECT_TRUE(instance(1).destroyed) << "the failed start's source is still announced";
+
+  const std::vector<float> block(2, 1.0f);
+  EXPECT_TRUE(send_audio_block("a", floats_as_bytes(block), 48000, 1).ok());
+  EXPECT_EQ(instance(1).audio_blocks, 0u);
+  EXPECT_TRUE(start("a", "one").ok()) << "the id was left registered";
+}
+
+TEST_F(OutputSessionTest, HandlerFailureEndsTheCaptureAndStopReportsIt) {
+  fake_.add_window(kWindow + 1, FakeWindow{{5121, 5120}, {0, 0, 5121, 5120}, {0, 0, 5121, 5120}});
+  ASSERT_TRUE(start("b", "big", handle_bytes(kWindow + 1)).ok());
+  ASSERT_TRUE(fake_.push_frame(kWindow + 1));
+  // Once the frame is taken the handler runs; the stop below must not halt
+  // the capture before that.
+  ASSERT_TRUE(eventually([&] { return fake_.frames_waiting(kWindow + 1) == 0; }));
+
+  const auto stopped = stop_output("b");
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_EQ(stopped.error(),
+            "Windows capture error: Frame handler error: Invalid frame data: Video frame exceeds "
+            "maximum size: 104878080 bytes > 104857600 bytes");
+  EXPECT_TRUE(instance(1).destroyed);
+  EXPECT_TRUE(stop_output("b").ok());
+  EXPECT_TRUE(start("b", "small").ok()) << "a failed stop must free the id";
+}
+
+TEST(AudioBlockShape, NormalisesChannelsAndDropsIncompleteSamples) {
+  struct Case {
+    std::size_t bytes;
+    uint32_t channels;
+    uint64_t c, s;
+    bool usable;
+  };
+  const Case cases[] = {
+      {8, 0, 1, 2, true},   {36, 9, 8, 1, true}, {36, 4294967295u, 8, 1, true},
+      {7, 2, 2, 0, false},  {7, 1, 1, 1, true},  {1026 * 4, 4, 4, 256, true},
+      {31, 8, 8, 0, false},
+  };
+  for (const Case& k : cases) {
+    const AudioBlockShape shape = audio_block_shape(k.bytes, k.channels);
+    EXPECT_EQ(shape.channels, k.c) << k.bytes << " bytes, " << k.channels << " channels";
+    EXPECT_EQ(shape.samples_per_channel, k.s) << k.bytes << " bytes, " << k.channels;
+    EXPECT_EQ(audio_block_usable(48000, shape), k.usable) << k.bytes << " bytes, " << k.channels;
+  }
+  const AudioBlockShape stereo = audio_block_shape(64, 2);
+  EXPECT_FALSE(audio_block_usable(7999, stereo));
+  EXPECT_TRUE(audio_block_usable(8000, stereo));
+  EXPECT_TRUE(audio_block_usable(192000, stereo));
+  EXPECT_FALSE(audio_block_usable(192001, stereo));
+}
+
+TEST_F(OutputSessionTest, AudioIsCopiedPlanarFromAnUnalignedBlock) {
+  ASSERT_TRUE(start("a", "one").ok());
+  std::vector<float> floats(1026);
+  for (std::size_t i = 0; i < floats.size(); ++i)
+    floats[i] = static_cast<float>(i);
+  std::vector<std::byte> unaligned(floats.size() * 4 + 1);
+  std::memcpy(unaligned.data() + 1, floats.data(), floats.size() * 4);
+
+  ASSERT_TRUE(send_audio_block("a", std::span(unaligned).subspan(1), 44100, 4).ok());
+  tarvix_standin_audio_info info{};
+  ASSERT_EQ(tarvix_standin_audio_block(instances_before_ + 1, 0, &info), 1);
+  EXPECT_EQ(info.no_channels, 4);
+  EXPECT_EQ(info.no_samples, 256);
+  EXPECT_EQ(info.channel_stride_in_bytes, 1024);
+  std::vector<float> sent(2048);
+  ASSERT_EQ(tarvix_standin_last_audio_samples(instances_before_ + 1, sent.data(), sent.size()),
+            1024u);
+  EXPECT_TRUE(std::equal(floats.begin(), floats.begin() + 1024, sent.begin()));
+}
+
+TEST_F(OutputSessionTest, OversizedAudioBlockIsRefusedWithTheFrameMessage) {
+  ASSERT_TRUE(start("a", "one").ok());
+  const std::vector<std::byte> block(128u << 20);
+  const auto refused = send_audio_block("a", block, 48000, 2);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error(),
+            "NDI initialization failed: InvalidFrame(\"Audio frame exceeds maximum size: "
+            "134217728 bytes > 67108864 bytes\")");
+  EXPECT_EQ(instance(1).audio_blocks, 0u);
+}
+
+}  // namespace
+}  // namespace tarvix::addon
