@@ -76,8 +76,9 @@ typedef struct tarvix_standin_instance_info {
   tarvix_standin_video_info last_video; /* zero until a frame arrives */
 } tarvix_standin_instance_info;
 
-/* Forgets every record, counter, injected failure and pause. Instances still
- * alive keep working but are no longer listed. */
+/* Forgets every record, counter, injected failure and pause. The library's
+ * initialised state stays as it is; instances still alive keep working but
+ * are no longer listed. */
 void tarvix_standin_reset(void);
 
 void tarvix_standin_library(tarvix_standin_library_info* out);
