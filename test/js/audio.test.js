@@ -1,0 +1,122 @@
+'use strict';
+// ndiOutputSendAudio through a running output's source: how blocks are read,
+// which are dropped quietly, and what is refused.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const { addon, probe, TestWindow, instanceNamed, firstFrame, stopAndCheck } =
+  require('./output_helpers');
+
+const floats = (values) => Buffer.from(Float32Array.from(values).buffer);
+const ramp = (count) => Array.from({ length: count }, (_, i) => i + 1);
+
+let window;
+let source;
+const lastBlock = () => probe.audioBlocks(source.id).at(-1);
+const blockCount = () => probe.instance(source.id).audioBlocks;
+
+// Sends and returns the block the SDK received, or null when it was dropped.
+function send(samples, rate, channels, id = 'aud') {
+  const before = blockCount();
+  assert.equal(addon.ndiOutputSendAudio(id, samples, rate, channels), undefined);
+  return blockCount() === before ? null : lastBlock();
+}
+
+test.before(async () => {
+  probe.reset();
+  window = await TestWindow.open();
+});
+test.after(() => window.close());
+
+test('blocks before any start go nowhere', () => {
+  assert.equal(addon.ndiOutputSendAudio('aud', floats([1, 2]), 48000, 2), undefined);
+  assert.equal(probe.library().instancesCreated, 0);
+});
+
+test('starts the output the other cases use', async () => {
+  addon.ndiOutputStart(window.handle(), 'aud', 'audio source');
+  source = await firstFrame('audio source');
+});
+
+test('channel counts are brought into 1 to 8', () => {
+  for (const [channels, used] of [[0, 1], [9, 8], [4294967295, 8], [2, 2]]) {
+    const block = send(floats(ramp(16)), 48000, channels);
+    assert.equal(block.channels, used, `channels ${channels}`);
+    assert.equal(block.samples, Math.floor(16 / used), `channels ${channels}`);
+  }
+});
+
+test('incomplete sample frames are ignored and blocks without one are dropped', () => {
+  const seven = Buffer.from([0, 0, 0x80, 0x3f, 1, 2, 3]);  // 1.0 then 3 stray bytes
+  assert.equal(send(seven, 48000, 2), null);
+  const mono = send(seven, 48000, 1);
+  assert.equal(mono.samples, 1);
+  assert.deepEqual([...probe.lastAudioSamples(source.id)], [1]);
+
+  const block = send(floats(ramp(1026)), 48000, 4);
+  assert.deepEqual([block.samples, block.channels, block.channelStride], [256, 4, 1024]);
+  assert.deepEqual(block.firstSamples, [1, 257, 513, 769]);
+  assert.deepEqual([...probe.lastAudioSamples(source.id)], ramp(1024));
+});
+
+test('only sample rates from 8000 to 192000 Hz are sent', () => {
+  for (const rate of [7999, 192001, 0]) assert.equal(send(floats([1, 2]), rate, 2), null, rate);
+  for (const rate of [8000, 192000]) assert.equal(send(floats([1, 2]), rate, 2).sampleRate, rate);
+});
+
+test('each block goes out as planar float with a synthesized timecode', () => {
+  const block = send(floats(ramp(960)), 48000, 2);
+  assert.deepEqual(
+    { ...block, firstSamples: undefined },
+    { sampleRate: 48000, channels: 2, samples: 480, timecode: 9223372036854775807n,
+      fourcc: 'FLTp', channelStride: 1920, hasMetadata: false, timestamp: 0n,
+      firstSamples: undefined });
+});
+
+test('the script may reuse its buffer as soon as the call returns', () => {
+  // Misaligned on purpose: the samples start one byte into the memory.
+  const memory = Buffer.alloc(4 * 8 + 1);
+  const samples = memory.subarray(1);
+  floats(ramp(8)).copy(samples);
+  send(samples, 48000, 2);
+  samples.fill(0xff);
+  assert.deepEqual([...probe.lastAudioSamples(source.id)], ramp(8));
+});
+
+test('argument errors and oversized blocks are thrown', () => {
+  assert.throws(() => addon.ndiOutputSendAudio('aud', floats([1, 2]), 48000), {
+    code: 'NumberExpected',
+    message: 'Failed to convert napi value Undefined to native type `u32`',
+  });
+  const before = blockCount();
+  assert.throws(() => addon.ndiOutputSendAudio('aud', Buffer.alloc(128 * 1024 * 1024), 48000, 2), {
+    code: 'GenericFailure',
+    message: 'NDI initialization failed: InvalidFrame("Audio frame exceeds maximum size: ' +
+      '134217728 bytes > 67108864 bytes")',
+  });
+  assert.equal(blockCount(), before);
+});
+
+test('audio flows while the capture thread sends video on the same source', async () => {
+  await window.command('animate on');
+  const frames = probe.instance(source.id).videoFrames;
+  const before = blockCount();
+  const tone = floats(ramp(960));
+  let sent = 0;
+  // Keep sending until several frames went out in between (bounded).
+  while (probe.instance(source.id).videoFrames < frames + 5 && sent < 10000) {
+    addon.ndiOutputSendAudio('aud', tone, 48000, 2);
+    sent++;
+    await new Promise((resolve) => setTimeout(resolve, 1));
+  }
+  await window.command('animate off');
+  assert.ok(probe.instance(source.id).videoFrames >= frames + 5, 'no video while sending audio');
+  assert.equal(blockCount(), before + sent);
+  assert.equal(probe.library().misuse, 0);
+});
+
+test('unknown ids and stopped outputs drop blocks quietly', () => {
+  assert.equal(send(floats([1, 2]), 48000, 2, 'someone else'), null);
+  stopAndCheck('aud', 'audio source');
+  assert.equal(send(floats([1, 2]), 48000, 2), null);
+  assert.equal(instanceNamed('audio source').audioBlocks, blockCount());
+});

@@ -1,0 +1,96 @@
+'use strict';
+// Outputs over their lives: several at once, stops that find nothing, windows
+// that go away, and frames too large to send.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const { addon, probe, TestWindow, instanceNamed, framesAfter, firstFrame, stopAndCheck } = require('./output_helpers');
+
+const stereoBlock = () => Buffer.alloc(480 * 2 * 4);
+
+test('two outputs run at once and stopping one leaves the other sending', async (t) => {
+  const left = await TestWindow.open({ x: 0 });
+  const right = await TestWindow.open({ x: 200 });
+  t.after(() => Promise.all([left.close(), right.close()]));
+  addon.ndiOutputStart(left.handle(), 'left', 'left source');
+  addon.ndiOutputStart(right.handle(), 'right', 'right source');
+  await firstFrame('left source');
+  await firstFrame('right source');
+  assert.notEqual(instanceNamed('left source').id, instanceNamed('right source').id);
+
+  stopAndCheck('left', 'left source');
+  const frames = instanceNamed('right source').videoFrames;
+  await right.command('animate on');
+  await framesAfter('right source', frames);
+  addon.ndiOutputSendAudio('right', stereoBlock(), 48000, 2);
+  addon.ndiOutputSendAudio('left', stereoBlock(), 48000, 2);
+  assert.equal(instanceNamed('right source').audioBlocks, 1);
+  assert.equal(instanceNamed('left source').audioBlocks, 0);
+  stopAndCheck('right', 'right source');
+});
+
+test('stopping an id that is not running does nothing', async () => {
+  assert.equal(addon.ndiOutputStop('never started'), undefined);
+  assert.equal(addon.ndiOutputStop(''), undefined);
+  const window = await TestWindow.open();
+  addon.ndiOutputStart(window.handle(), 'twice', 'twice');
+  stopAndCheck('twice', 'twice');
+  const calls = probe.library().callsLogged;
+  assert.equal(addon.ndiOutputStop('twice'), undefined);
+  assert.equal(probe.library().callsLogged, calls);
+  await window.close();
+});
+
+test('a window closed by its owner leaves the output registered until stop', async () => {
+  const window = await TestWindow.open();
+  addon.ndiOutputStart(window.handle(), 'closing', 'closing');
+  await firstFrame('closing');
+  await window.command('close');
+  await window.close();
+
+  // Still registered: a start returns at once, audio still reaches the source.
+  assert.equal(addon.ndiOutputStart(Buffer.alloc(0), 'closing', ''), undefined);
+  addon.ndiOutputSendAudio('closing', stereoBlock(), 48000, 2);
+  assert.equal(instanceNamed('closing').audioBlocks, 1);
+  stopAndCheck('closing', 'closing');
+});
+
+test('a 5120 x 5120 window is sent; one pixel wider ends the capture', async (t) => {
+  const fits = await TestWindow.open({ width: 5120, height: 5120 });
+  t.after(() => fits.close());
+  addon.ndiOutputStart(fits.handle(), 'fits', 'fits');
+  const record = await firstFrame('fits');
+  assert.equal(record.lastVideo.width, 5120);
+  assert.equal(probe.lastVideoData(record.id).length, 104857600);
+  stopAndCheck('fits', 'fits');
+  await fits.close();
+
+  const wide = await TestWindow.open({ width: 5121, height: 5120 });
+  t.after(() => wide.close());
+  // Nothing outside shows when the capture thread has refused its first
+  // frame, so give it more time on each round: a stop that comes first
+  // halts the capture before any frame and succeeds.
+  const refusal = 'Windows capture error: Frame handler error: Invalid frame data: Video frame ' +
+    'exceeds maximum size: 104878080 bytes > 104857600 bytes';
+  let refused = null;
+  for (let round = 1; round <= 8 && refused === null; round++) {
+    addon.ndiOutputStart(wide.handle(), 'wide', 'wide');
+    await wide.command(`redraw ${round}`);
+    await new Promise((resolve) => setTimeout(resolve, 100 * 2 ** round));
+    try {
+      assert.equal(addon.ndiOutputStop('wide'), undefined);
+    } catch (error) {
+      refused = error;
+    }
+  }
+  assert.ok(refused, 'no stop reported the refused frame');
+  assert.equal(refused.code, 'GenericFailure');
+  assert.equal(refused.message, refusal);
+  assert.equal(instanceNamed('wide').videoFrames, 0);
+  assert.equal(instanceNamed('wide').destroyed, true);
+  // The id is free again.
+  assert.equal(addon.ndiOutputStop('wide'), undefined);
+  const small = await TestWindow.open();
+  addon.ndiOutputStart(small.handle(), 'wide', 'wide again');
+  stopAndCheck('wide', 'wide again');
+  await small.close();
+});
