@@ -3,7 +3,8 @@
 // that go away, and frames too large to send.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { addon, probe, TestWindow, instanceNamed, framesAfter, firstFrame, stopAndCheck } = require('./output_helpers');
+const { addon, probe, TestWindow, instanceNamed, framesAfter, firstFrame, stopAndCheck } =
+  require('./output_helpers');
 
 const stereoBlock = () => Buffer.alloc(480 * 2 * 4);
 
