@@ -183,5 +183,14 @@ TEST_F(CaptureThreadTest, PostThatCannotBeRetriedLeavesTheThreadRunning) {
   ASSERT_TRUE(probe->wait_until([](const HandlerProbe& p) { return p.closed == 1; }));
 }
 
+TEST_F(CaptureThreadTest, DroppedControlLeavesTheCaptureRunningUntilTheWindowCloses) {
+  { CaptureControl control = start_ok(); }
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(wait_frames(1));
+  ASSERT_TRUE(fake.close_window(kWindow));
+  ASSERT_TRUE(wait_ended());
+  EXPECT_TRUE(probe->wait_until([](const HandlerProbe& p) { return p.destroyed; }));
+}
+
 }  // namespace
 }  // namespace tarvix::capture::testing
