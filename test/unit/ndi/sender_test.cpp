@@ -1,6 +1,7 @@
 #include "ndi/sender.h"
 
 #include <cstring>
+#include <thread>
 
 #include "standin_fixture.h"
 
@@ -187,6 +188,39 @@ TEST_F(SenderTest, AudioDescriptorIsPlanarFloat) {
   EXPECT_EQ(a.first_samples[0], 1.0f);
   EXPECT_EQ(a.first_samples[1], 10.0f);
   EXPECT_EQ(instance(id).samples_per_channel, 3u);
+}
+
+TEST_F(SenderTest, HandlesOnTwoThreadsSendAtOnceAndEitherMayGoLast) {
+  auto created = NdiSender::create(named("Shared"));
+  ASSERT_TRUE(created.ok());
+  const uint64_t id = tarvix_standin_instance_id(created->handle());
+  std::thread video([sender = created.value()] {
+    for (int k = 0; k < 50; ++k) {
+      auto frame = VideoFrame::build_bgra(16, 9);
+      ASSERT_TRUE(frame.ok());
+      sender.send_video(*frame);
+    }
+  });
+  std::thread audio([sender = std::move(created).value()] {
+    for (int k = 0; k < 50; ++k) {
+      auto frame = AudioFrameBuilder()
+                       .sample_rate(48000)
+                       .channels(2)
+                       .samples_per_channel(4)
+                       .data(std::vector<float>(8))
+                       .build();
+      ASSERT_TRUE(frame.ok());
+      sender.send_audio(*frame);
+    }
+  });
+  video.join();
+  audio.join();
+
+  const auto info = instance(id);
+  EXPECT_EQ(info.video_frames, 50u);
+  EXPECT_EQ(info.audio_blocks, 50u);
+  EXPECT_TRUE(info.destroyed);
+  EXPECT_TRUE(info.flushed_before_destroy);
 }
 
 }  // namespace
