@@ -1,0 +1,50 @@
+'use strict';
+// Runs fuzz_child.js in a child process and judges how it ended: a summary
+// line and exit 0 is a pass; a described mismatch, a signal, an abort
+// message or a run past its time limit is a failure, reported with the seed.
+const { spawn } = require('node:child_process');
+const path = require('node:path');
+const { childEnv } = require('./build_paths');
+
+const child = path.join(__dirname, 'fuzz_child.js');
+
+function runFuzzChild({ seed, calls, live, timeoutMs = 120000 }) {
+  const args = [child, '--seed', String(seed), '--calls', String(calls)];
+  if (live) args.push('--live');
+  const repeat = `node ${path.relative(process.cwd(), child)} ${args.slice(1).join(' ')} --trace`;
+  return new Promise((resolve) => {
+    const proc = spawn(process.execPath, args, { env: childEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
+    let stdout = '';
+    let stderr = '';
+    proc.stdout.on('data', (d) => { stdout += d; });
+    proc.stderr.on('data', (d) => { stderr = (stderr + d).slice(-4000); });
+    let timedOut = false;
+    const timer = setTimeout(() => {
+      timedOut = true;
+      proc.kill('SIGKILL');
+    }, timeoutMs);
+    proc.on('close', (code, signal) => {
+      clearTimeout(timer);
+      const last = stdout.trim().split('\n').pop() || '';
+      let summary = null;
+      try {
+        summary = JSON.parse(last);
+      } catch {
+        summary = null;
+      }
+      if (code === 0 && summary && !timedOut) {
+        resolve({ ok: true, summary, stderr });
+        return;
+      }
+      let reason;
+      if (timedOut) reason = `no end after ${timeoutMs} ms (hang)`;
+      else if (signal) reason = `killed by ${signal} (crash)`;
+      else if (summary) reason = last;
+      else reason = `exit ${code} without a summary (crash or abort)`;
+      if (stderr.trim()) reason += `\n  stderr: ${stderr.trim().split('\n').slice(-8).join('\n          ')}`;
+      resolve({ ok: false, reason, repeat, summary });
+    });
+  });
+}
+
+module.exports = { runFuzzChild };
