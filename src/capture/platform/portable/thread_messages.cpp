@@ -126,6 +126,8 @@ ThreadId thread_id_of(std::thread::native_handle_type thread) {
 
 int get_message(Message& message) {
   ThreadQueue& queue = own_queue();
+  // Whatever the previous message still owns goes outside the lock.
+  Message previous = std::exchange(message, Message{});
   std::unique_lock lock(queue.mutex);
   queue.has_queue = true;
   queue.changed.wait(lock, [&] { return !queue.messages.empty(); });
