@@ -2,6 +2,8 @@
 // failures, and what a failed start leaves behind.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "capture/capture_fixture.h"
 
 namespace tarvix::capture::testing {
@@ -213,6 +215,20 @@ TEST_F(CaptureStartTest, ThreadSetUpFailuresAreReportedAndUndone) {
     EXPECT_EQ(platform.count("decrement_mta_usage"), joined ? 1 : 0) << c.call;
     EXPECT_EQ(platform.count("uninitialize_runtime"), initialised ? 1 : 0) << c.call;
   }
+}
+
+TEST_F(CaptureStartTest, ThreadThatFaultsBeforeTheHandOverIsJoinFailed) {
+  auto s = settings();
+  s.handler_factory =
+      [flags = flags](std::shared_ptr<platform::Device>,
+                      std::shared_ptr<platform::DeviceContext>) -> std::unique_ptr<CaptureHandler> {
+    throw std::runtime_error("no handler today");
+  };
+  auto started = start(std::move(s));
+  ASSERT_FALSE(started.ok());
+  EXPECT_EQ(display(started.error()), "Failed to join thread");
+  expect_nothing_left();
+  EXPECT_EQ(fake.count("decrement_mta_usage"), 1) << "clean-up still runs while unwinding";
 }
 
 }  // namespace
