@@ -72,18 +72,21 @@ void Recorder::record_closed() {
   changed_.notify_all();
 }
 
-bool Recorder::wait_until(const std::function<bool(const std::vector<FrameRecord>&)>& condition) {
+bool Recorder::wait_until(const std::function<bool(const std::vector<FrameRecord>&)>& condition,
+                          std::chrono::seconds patience) {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, kPatience, [&] { return condition(frames_); });
+  return changed_.wait_for(lock, patience, [&] { return condition(frames_); });
 }
 
-bool Recorder::wait_for_match() {
-  return wait_until([](const auto& frames) {
-    for (const auto& f : frames) {
-      if (f.matched) return true;
-    }
-    return false;
-  });
+bool Recorder::wait_for_match(std::chrono::seconds patience) {
+  return wait_until(
+      [](const auto& frames) {
+        for (const auto& f : frames) {
+          if (f.matched) return true;
+        }
+        return false;
+      },
+      patience);
 }
 
 bool Recorder::wait_for_frames(std::size_t count) {

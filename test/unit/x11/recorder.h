@@ -38,9 +38,10 @@ class Recorder : public std::enable_shared_from_this<Recorder> {
   // Checked on every later frame; its verdict is kept in the frame's record.
   void set_matcher(Matcher matcher);
 
-  // Waits (at most 20 s) until `condition` holds for the frames so far.
-  bool wait_until(const std::function<bool(const std::vector<FrameRecord>&)>& condition);
-  bool wait_for_match();
+  // Waits (at most `patience`) until `condition` holds for the frames so far.
+  bool wait_until(const std::function<bool(const std::vector<FrameRecord>&)>& condition,
+                  std::chrono::seconds patience = std::chrono::seconds(20));
+  bool wait_for_match(std::chrono::seconds patience = std::chrono::seconds(20));
   bool wait_for_frames(std::size_t count);
   bool wait_for_closed();
 

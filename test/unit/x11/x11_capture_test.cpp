@@ -4,7 +4,9 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <string>
 
 #include "capture/capture_error.h"
 #include "x11/capture_fixture.h"
@@ -14,6 +16,9 @@ namespace tarvix::x11_test {
 namespace {
 
 using capture::CaptureError;
+
+// 100 MB frames are slow to copy and compare under the sanitizers.
+constexpr std::chrono::seconds kLargePatience{90};
 
 class X11Capture : public CaptureTest {};
 
@@ -166,7 +171,7 @@ TEST_F(X11Capture, LargeWindowIsReadWhole) {
   ASSERT_TRUE(window.ready());
   recorder_->set_matcher(pattern_of(false, 5121, 5120, 9));
   ASSERT_TRUE(start(window.id()));
-  ASSERT_TRUE(recorder_->wait_for_match());
+  ASSERT_TRUE(recorder_->wait_for_match(kLargePatience));
   EXPECT_TRUE(stop());
 }
 
@@ -180,8 +185,24 @@ TEST_F(X11CaptureWithoutSharedMemory, LargeWindowIsReadInStrips) {
   ASSERT_TRUE(window.ready());
   recorder_->set_matcher(pattern_of(false, 5121, 5120, 4));
   ASSERT_TRUE(start(window.id()));
-  ASSERT_TRUE(recorder_->wait_for_match());
+  ASSERT_TRUE(recorder_->wait_for_match(kLargePatience));
   EXPECT_TRUE(stop());
+}
+
+TEST(X11Device, AnUnreachableDisplayFailsTheDeviceNamingTheDisplay) {
+  const char* saved = std::getenv("DISPLAY");
+  const std::string restore = saved ? saved : "";
+  setenv("DISPLAY", ":4999", 1);
+  auto started = start_capture(0x200000, std::make_shared<Recorder>());
+  if (saved) {
+    setenv("DISPLAY", restore.c_str(), 1);
+  } else {
+    unsetenv("DISPLAY");
+  }
+  ASSERT_FALSE(started.ok());
+  EXPECT_EQ(started.error().kind, CaptureError::Kind::DeviceFailed);
+  EXPECT_NE(capture::display(started.error()).find("\":4999\""), std::string::npos)
+      << capture::display(started.error());
 }
 
 }  // namespace
