@@ -1,6 +1,7 @@
 #include "capture/platform/x11/x11_platform.h"
 
 #include <array>
+#include <new>
 
 #include "capture/platform/x11/window_geometry.h"
 #include "capture/platform/x11/window_info.h"
@@ -10,9 +11,12 @@
 
 namespace tarvix::capture::platform {
 
+// Never destroyed: capture threads of outputs still running at exit keep
+// using it while static destructors run.
 Platform& default_platform() {
-  static x11::X11Platform platform;
-  return platform;
+  alignas(x11::X11Platform) static unsigned char storage[sizeof(x11::X11Platform)];
+  static x11::X11Platform* platform = ::new (storage) x11::X11Platform();
+  return *platform;
 }
 
 }  // namespace tarvix::capture::platform
