@@ -6,7 +6,9 @@ namespace tarvix::capture::platform::x11 {
 
 PixelBuffer PixelBuffer::in_memory(std::size_t bytes) {
   PixelBuffer buffer;
-  buffer.memory_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+  // Zeroed: a mapped texture that nothing was copied into shows black, not
+  // whatever the memory held before.
+  buffer.memory_ = std::make_unique<std::uint8_t[]>(bytes);
   buffer.size_ = bytes;
   return buffer;
 }
