@@ -1,0 +1,104 @@
+'use strict';
+// Faults from outside the process, each in a child process so that a crash
+// or a hang fails the test instead of ending the run: the captured window's
+// process killed, the window hidden and shown, the X server killed (a
+// private one, started for the test), and a process that exits with outputs
+// still running.
+const test = require('node:test');
+const assert = require('node:assert');
+const { spawn } = require('node:child_process');
+const path = require('node:path');
+const { childEnv } = require('../stress/build_paths');
+
+const skip = !process.env.DISPLAY && 'needs an X server';
+
+function runScenario(name, timeoutMs = 60000) {
+  return new Promise((resolve) => {
+    const child = spawn(process.execPath, [path.join(__dirname, '..', 'stress', 'faults_child.js'), name],
+      { env: childEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
+    let out = '';
+    let stderr = '';
+    child.stdout.on('data', (d) => { out += d; });
+    child.stderr.on('data', (d) => { stderr += d; });
+    let hung = false;
+    const timer = setTimeout(() => { hung = true; child.kill('SIGKILL'); }, timeoutMs);
+    child.on('close', (code, signal) => {
+      clearTimeout(timer);
+      let report = null;
+      try {
+        report = JSON.parse(out.trim().split('\n').pop());
+      } catch {
+        report = null;
+      }
+      resolve({ code, signal, hung, stderr, report });
+    });
+  });
+}
+
+function assertClean(run, what) {
+  assert.strictEqual(run.hung, false, `${what}: no end (hang)`);
+  assert.strictEqual(run.signal, null, `${what}: died of ${run.signal}\n${run.stderr}`);
+  assert.strictEqual(run.code, 0, `${what}: exit ${run.code}\n${run.stderr}\n${run.report && run.report.error}`);
+  assert.strictEqual(run.stderr, '', `${what}: wrote to stderr`);
+}
+
+// A stop after the capture ended by itself reports success or the capture's
+// own error, never anything else.
+function assertStopEnded(stop) {
+  if (stop.returned) return assert.strictEqual(stop.returned, 'undefined');
+  assert.strictEqual(stop.code, 'GenericFailure');
+  assert.match(stop.message, /^Windows capture error: /);
+}
+
+test('a captured window whose process is killed ends its capture; stop and a restart work', { skip }, async () => {
+  const run = await runScenario('window-killed');
+  assertClean(run, 'window killed');
+  const r = run.report;
+  assert.ok(r.flowing, 'no video before the kill');
+  // Audio still goes to a registered output whose capture has ended.
+  assert.deepStrictEqual(r.audio, { returned: 'undefined' });
+  assert.strictEqual(r.audioSent, 1);
+  assertStopEnded(r.stop);
+  assert.strictEqual(r.destroyed, true);
+  assert.deepStrictEqual(r.restart, { returned: 'undefined' });
+  assert.ok(r.flowsAgain, 'no video after the restart');
+  assert.deepStrictEqual(r.stopAgain, { returned: 'undefined' });
+});
+
+test('a window unmapped and mapped again keeps its output, and video resumes', { skip }, async () => {
+  const run = await runScenario('unmap-map');
+  assertClean(run, 'unmap and map');
+  const r = run.report;
+  assert.ok(r.flowing);
+  assert.deepStrictEqual(r.whileHidden, { returned: 'undefined' });
+  assert.ok(r.resumed, 'no video after the window was mapped again');
+  assert.deepStrictEqual(r.stop, { returned: 'undefined' });
+  assert.strictEqual(r.destroyed, true);
+});
+
+test('the X server killed mid-capture: stop ends cleanly, starts fail clearly until a server is back', { skip }, async () => {
+  const run = await runScenario('server-killed');
+  assertClean(run, 'server killed');
+  const r = run.report;
+  assert.ok(r.flowing);
+  assertStopEnded(r.stop);
+  assert.strictEqual(r.destroyed, true);
+  assert.strictEqual(r.startWithoutServer.code, 'GenericFailure');
+  assert.match(r.startWithoutServer.message, /X display|connect/i);
+  assert.deepStrictEqual(r.audioWithoutServer, { returned: 'undefined' });
+  assert.deepStrictEqual(r.restart, { returned: 'undefined' });
+  assert.ok(r.flowsAgain, 'no video from the new server');
+  assert.deepStrictEqual(r.stopAgain, { returned: 'undefined' });
+});
+
+test('a process that exits with outputs running exits with status 0 and says nothing', { skip }, async () => {
+  // Capture threads race the exit; several runs give a fault there a chance
+  // to show.
+  const runs = [];
+  for (let i = 0; i < 6; i++) runs.push(['exit-explicit', await runScenario('exit-explicit')]);
+  for (let i = 0; i < 3; i++) runs.push(['exit-natural', await runScenario('exit-natural')]);
+  for (const [name, run] of runs) {
+    assertClean(run, name);
+    assert.deepStrictEqual(run.report, { flowing: true, live: 3 }, name);
+  }
+});

@@ -1,0 +1,40 @@
+'use strict';
+// What a process holds, read from /proc and ipcs: threads, open file
+// descriptors, resident memory and the System V shared-memory segments it
+// created.
+const fs = require('node:fs');
+const { execFileSync } = require('node:child_process');
+
+function threads() {
+  return fs.readdirSync('/proc/self/task').length;
+}
+
+function fileDescriptors() {
+  return fs.readdirSync('/proc/self/fd').length;
+}
+
+function residentKiB() {
+  const line = fs.readFileSync('/proc/self/status', 'utf8').split('\n').find((l) => l.startsWith('VmRSS:'));
+  return Number(line.split(/\s+/)[1]);
+}
+
+// Segments whose creator is this process (ipcs -m -p: shmid owner cpid lpid).
+function ownSharedMemorySegments() {
+  const out = execFileSync('ipcs', ['-m', '-p'], { encoding: 'utf8' });
+  return out.split('\n')
+    .map((line) => line.trim().split(/\s+/))
+    .filter((cols) => cols.length >= 4 && /^\d+$/.test(cols[0]) && Number(cols[2]) === process.pid)
+    .map((cols) => Number(cols[0]));
+}
+
+function snapshot() {
+  if (global.gc) global.gc();
+  return {
+    threads: threads(),
+    fds: fileDescriptors(),
+    rssKiB: residentKiB(),
+    shmSegments: ownSharedMemorySegments(),
+  };
+}
+
+module.exports = { snapshot, threads, fileDescriptors, residentKiB, ownSharedMemorySegments };
