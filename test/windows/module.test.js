@@ -47,6 +47,12 @@ function summary(sourceName) {
   return fs.existsSync(file) ? JSON.parse(fs.readFileSync(file, 'utf8')) : null;
 }
 
+check('the host is a Windows 10 node.exe', () => {
+  assert.equal(process.platform, 'win32');
+  assert.equal(process.arch, 'x64');
+  assert.match(require('node:os').release(), /^10\./);
+});
+
 check('the exports object holds exactly the three functions, in registration order', () => {
   assert.deepEqual(Object.keys(addon), ['ndiOutputStop', 'ndiOutputStart', 'ndiOutputSendAudio']);
   for (const [key, value] of Object.entries(addon)) {
