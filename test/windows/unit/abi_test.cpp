@@ -1,6 +1,8 @@
 // The hand-declared ABI: a wrong digit in an interface id or a field in the
 // wrong place compiles silently and fails only on a real Windows machine.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -57,6 +59,54 @@ CHECK_CASE("every interface id is the published one") {
   // The two we also get from the SDK headers mingw ships agree with ours.
   EXPECT(abi::kIidDxgiDevice == __uuidof(IDXGIDevice));
   EXPECT(abi::kIidD3D11Texture2D == __uuidof(ID3D11Texture2D));
+}
+
+// The vtable slot of a virtual method. g++ (Itanium C++ ABI, which mingw-w64
+// follows) stores a pointer to a virtual member as 1 + its byte offset in
+// the vtable.
+template <class Class, class Method>
+std::size_t slot(Method Class::*method) {
+  struct Representation {
+    std::uintptr_t pointer;
+    std::ptrdiff_t adjustment;
+  };
+  static_assert(sizeof(method) == sizeof(Representation));
+  Representation raw;
+  std::memcpy(&raw, &method, sizeof raw);
+  return (raw.pointer - 1) / sizeof(void*);
+}
+
+CHECK_CASE("every method sits in its published vtable slot") {
+  using namespace abi;
+  EXPECT_EQ(slot(&IClosable::Close), 6u);
+  EXPECT_EQ(slot(&IDirect3DDxgiInterfaceAccess::GetInterface), 3u);
+  EXPECT_EQ(slot(&IFrameArrivedHandler::Invoke), 3u);
+  EXPECT_EQ(slot(&IItemClosedHandler::Invoke), 3u);
+  EXPECT_EQ(slot(&IAsyncActionCompletedHandler::Invoke), 3u);
+  EXPECT_EQ(slot(&IGraphicsCaptureItemInterop::CreateForWindow), 3u);
+  EXPECT_EQ(slot(&IGraphicsCaptureItem::get_Size), 7u);
+  EXPECT_EQ(slot(&IGraphicsCaptureItem::add_Closed), 8u);
+  EXPECT_EQ(slot(&IGraphicsCaptureItem::remove_Closed), 9u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFrame::get_Surface), 6u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFrame::get_ContentSize), 8u);
+  EXPECT_EQ(slot(&IGraphicsCaptureSession::StartCapture), 6u);
+  EXPECT_EQ(slot(&IGraphicsCaptureSession2::put_IsCursorCaptureEnabled), 7u);
+  EXPECT_EQ(slot(&IGraphicsCaptureSession3::put_IsBorderRequired), 7u);
+  EXPECT_EQ(slot(&IGraphicsCaptureSession4::put_DirtyRegionMode), 7u);
+  EXPECT_EQ(slot(&IGraphicsCaptureSession5::put_MinUpdateInterval), 7u);
+  EXPECT_EQ(slot(&IGraphicsCaptureSession6::put_IncludeSecondaryWindows), 7u);
+  EXPECT_EQ(slot(&IGraphicsCaptureSessionStatics::IsSupported), 6u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFramePoolStatics::Create), 6u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFramePool::Recreate), 6u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFramePool::TryGetNextFrame), 7u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFramePool::add_FrameArrived), 8u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFramePool::remove_FrameArrived), 9u);
+  EXPECT_EQ(slot(&IDirect3D11CaptureFramePool::CreateCaptureSession), 10u);
+  EXPECT_EQ(slot(&IApiInformationStatics::IsPropertyPresent), 10u);
+  EXPECT_EQ(slot(&IApiInformationStatics::IsApiContractPresentByMajor), 14u);
+  EXPECT_EQ(slot(&IAsyncAction::put_Completed), 6u);
+  EXPECT_EQ(slot(&IDispatcherQueueController::get_DispatcherQueue), 6u);
+  EXPECT_EQ(slot(&IDispatcherQueueController::ShutdownQueueAsync), 7u);
 }
 
 CHECK_CASE("value records have the platform's layout") {
