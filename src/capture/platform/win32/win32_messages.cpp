@@ -3,6 +3,8 @@
 
 #include <pthread.h>
 
+#include <type_traits>
+
 #include "capture/platform/win32/abi_conversions.h"
 #include "capture/platform/win32/hresult_error.h"
 #include "capture/platform/win32/win32_platform.h"
@@ -47,7 +49,10 @@ ThreadId Win32Platform::current_thread_id() {
 }
 
 ThreadId Win32Platform::thread_id_of(std::thread::native_handle_type thread) {
-  // std::thread runs on winpthreads here; its handle leads to the OS thread.
+  // std::thread runs on winpthreads here (the posix flavour of mingw-w64); its
+  // handle leads to the OS thread.
+  static_assert(std::is_same_v<std::thread::native_handle_type, pthread_t>,
+                "build with the posix-thread flavour of mingw-w64");
   HANDLE handle = pthread_gethandle(thread);
   return handle ? GetThreadId(handle) : 0;
 }
