@@ -95,3 +95,24 @@ test('a 5120 x 5120 window is sent; one pixel wider ends the capture', async (t)
   stopAndCheck('wide', 'wide again');
   await small.close();
 });
+
+test('a script may exit with outputs still running', async () => {
+  // The module stops nothing at exit; its capture threads must not trip over
+  // the process being torn down around them.
+  const { spawnSync } = require('node:child_process');
+  const { buildDir } = require('./output_helpers');
+  const window = await TestWindow.open();
+  await window.command('animate on');
+  const script = `
+    const addon = require(${JSON.stringify(`${buildDir}/Release/tarvix_ndi_addon.node`)});
+    const handle = Buffer.alloc(8);
+    handle.writeBigUInt64LE(${window.id}n);
+    addon.ndiOutputStart(handle, 'left running', 'left running');
+    addon.ndiOutputSendAudio('left running', Buffer.alloc(960 * 4), 48000, 2);
+    setTimeout(() => process.exit(0), 50);`;
+  for (let run = 0; run < 5; run++) {
+    const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+    assert.equal(child.status, 0, `run ${run}: ${child.signal ?? ''} ${child.stderr}`);
+  }
+  await window.close();
+});
