@@ -60,4 +60,9 @@ capture::HandlerResult NdiFrameForwarder::handle_frame(capture::CaptureFrame& fr
   return {};
 }
 
+capture::HandlerResult NdiFrameForwarder::handle_closed() {
+  std::vector<uint8_t>().swap(buffer_);
+  return {};
+}
+
 }  // namespace tarvix::ndi

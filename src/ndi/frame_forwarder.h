@@ -26,7 +26,8 @@ class NdiFrameForwarder final : public capture::CaptureHandler {
   // InvalidFrame, as display text; either ends the capture.
   capture::HandlerResult handle_frame(capture::CaptureFrame& frame,
                                       capture::FrameControl& control) override;
-  capture::HandlerResult handle_closed() override { return {}; }
+  // No frame follows: the kept buffer goes now rather than at the stop.
+  capture::HandlerResult handle_closed() override;
 
  private:
   Result<VideoFrame, NdiError> build_frame(int32_t width, int32_t height);
