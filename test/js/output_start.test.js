@@ -74,10 +74,14 @@ test('an empty or blank source name is refused and nothing is registered', () =>
   }
   // Registered ids return at once; this one creates its source.
   const before = probe.library().instancesCreated;
-  addon.ndiOutputStart(window.handle(), 'named', ' padded name ');
+  const name = ' Kamera Süd – 1 ';
+  addon.ndiOutputStart(window.handle(), 'named', name);
   assert.equal(probe.library().instancesCreated, before + 1);
-  assert.equal(instanceNamed(' padded name ').name, ' padded name ');
-  stopAndCheck('named', ' padded name ');
+  // The name reaches the SDK exactly as given, with the fixed sender options.
+  const record = instanceNamed(name);
+  assert.deepEqual([record.name, record.groups, record.clockVideo, record.clockAudio],
+    [name, null, true, false]);
+  stopAndCheck('named', name);
 });
 
 test('a handle that names no window is refused and the id stays free', async () => {

@@ -70,12 +70,3 @@ test('every frame carries the fixed descriptor, whatever the window shape', asyn
       }, name);
   }
 });
-
-test('the source name reaches the SDK exactly as given', async () => {
-  const name = ' Kamera Süd – 1 ';
-  const { record } = await capture({ width: 8, height: 8 }, name);
-  assert.equal(record.name, name);
-  assert.equal(record.clockVideo, true);
-  assert.equal(record.clockAudio, false);
-  assert.equal(record.groups, null);
-});

@@ -89,24 +89,6 @@ TEST_F(OutputSessionTest, RunsAnOutputFromStartToStop) {
   EXPECT_TRUE(stop_output("a").ok());
 }
 
-TEST_F(OutputSessionTest, FailedStartLeavesNoTrace) {
-  const auto short_handle = start("a", "one", handle_bytes(kWindow, 7));
-  ASSERT_FALSE(short_handle.ok());
-  EXPECT_EQ(short_handle.error(),
-            "Window handle buffer too short: expected at least 8 bytes, got 7");
-  EXPECT_EQ(instances_created(), 0u);
-
-  const auto no_window = start("a", "one", handle_bytes(0x999));
-  ASSERT_FALSE(no_window.ok());
-  EXPECT_EQ(no_window.error(), "Failed to convert item to `GraphicsCaptureItem`");
-  EXPECT_TRUE(instance(1).destroyed) << "the failed start's source is still announced";
-
-  const std::vector<float> block(2, 1.0f);
-  EXPECT_TRUE(send_audio_block("a", floats_as_bytes(block), 48000, 1).ok());
-  EXPECT_EQ(instance(1).audio_blocks, 0u);
-  EXPECT_TRUE(start("a", "one").ok()) << "the id was left registered";
-}
-
 TEST_F(OutputSessionTest, HandlerFailureEndsTheCaptureAndStopReportsIt) {
   fake_.add_window(kWindow + 1, FakeWindow{{5121, 5120}, {0, 0, 5121, 5120}, {0, 0, 5121, 5120}});
   ASSERT_TRUE(start("b", "big", handle_bytes(kWindow + 1)).ok());
@@ -123,31 +105,6 @@ TEST_F(OutputSessionTest, HandlerFailureEndsTheCaptureAndStopReportsIt) {
   EXPECT_TRUE(instance(1).destroyed);
   EXPECT_TRUE(stop_output("b").ok());
   EXPECT_TRUE(start("b", "small").ok()) << "a failed stop must free the id";
-}
-
-TEST(AudioBlockShape, NormalisesChannelsAndDropsIncompleteSamples) {
-  struct Case {
-    std::size_t bytes;
-    uint32_t channels;
-    uint64_t c, s;
-    bool usable;
-  };
-  const Case cases[] = {
-      {8, 0, 1, 2, true},   {36, 9, 8, 1, true}, {36, 4294967295u, 8, 1, true},
-      {7, 2, 2, 0, false},  {7, 1, 1, 1, true},  {1026 * 4, 4, 4, 256, true},
-      {31, 8, 8, 0, false},
-  };
-  for (const Case& k : cases) {
-    const AudioBlockShape shape = audio_block_shape(k.bytes, k.channels);
-    EXPECT_EQ(shape.channels, k.c) << k.bytes << " bytes, " << k.channels << " channels";
-    EXPECT_EQ(shape.samples_per_channel, k.s) << k.bytes << " bytes, " << k.channels;
-    EXPECT_EQ(audio_block_usable(48000, shape), k.usable) << k.bytes << " bytes, " << k.channels;
-  }
-  const AudioBlockShape stereo = audio_block_shape(64, 2);
-  EXPECT_FALSE(audio_block_usable(7999, stereo));
-  EXPECT_TRUE(audio_block_usable(8000, stereo));
-  EXPECT_TRUE(audio_block_usable(192000, stereo));
-  EXPECT_FALSE(audio_block_usable(192001, stereo));
 }
 
 TEST_F(OutputSessionTest, AudioIsCopiedPlanarFromAnUnalignedBlock) {
@@ -168,17 +125,6 @@ TEST_F(OutputSessionTest, AudioIsCopiedPlanarFromAnUnalignedBlock) {
   ASSERT_EQ(tarvix_standin_last_audio_samples(instances_before_ + 1, sent.data(), sent.size()),
             1024u);
   EXPECT_TRUE(std::equal(floats.begin(), floats.begin() + 1024, sent.begin()));
-}
-
-TEST_F(OutputSessionTest, OversizedAudioBlockIsRefusedWithTheFrameMessage) {
-  ASSERT_TRUE(start("a", "one").ok());
-  const std::vector<std::byte> block(128u << 20);
-  const auto refused = send_audio_block("a", block, 48000, 2);
-  ASSERT_FALSE(refused.ok());
-  EXPECT_EQ(refused.error(),
-            "NDI initialization failed: InvalidFrame(\"Audio frame exceeds maximum size: "
-            "134217728 bytes > 67108864 bytes\")");
-  EXPECT_EQ(instance(1).audio_blocks, 0u);
 }
 
 }  // namespace
