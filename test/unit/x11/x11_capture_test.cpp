@@ -88,6 +88,20 @@ TEST_F(X11Capture, AfterAResizeFramesHaveTheNewSize) {
   EXPECT_TRUE(stop());
 }
 
+TEST_F(X11Capture, AWindowHiddenAndShownAgainIsCapturedAgain) {
+  TestWindowProcess window({"--size", "120x90"});
+  ASSERT_TRUE(window.ready());
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_frames(1));
+  ASSERT_TRUE(window.command("unmap"));
+  ASSERT_TRUE(window.command("map"));
+  recorder_->set_matcher(pattern_of(false, 120, 90, 6));
+  ASSERT_TRUE(window.command("redraw 6"));
+  ASSERT_TRUE(recorder_->wait_for_match());
+  EXPECT_EQ(recorder_->closed_count(), 0);
+  EXPECT_TRUE(stop());
+}
+
 TEST_F(X11Capture, ClosingTheWindowEndsTheCaptureAndStopSucceeds) {
   TestWindowProcess window({});
   ASSERT_TRUE(window.ready());
@@ -155,6 +169,7 @@ TEST_F(X11Capture, TitleBarHeightIsTheFrameTopUnderAWindowManager) {
   const auto extents = server_.wait_for_frame_extents(window.id());
   ASSERT_TRUE(extents);
   ASSERT_GT((*extents)[2], 0u);
+  recorder_->set_matcher(pattern_of(false, 300, 200, 0));
   ASSERT_TRUE(start(window.id()));
   ASSERT_TRUE(recorder_->wait_for_frames(1));
   const auto first = recorder_->frames().front();
@@ -162,6 +177,7 @@ TEST_F(X11Capture, TitleBarHeightIsTheFrameTopUnderAWindowManager) {
   // The frame is the client area only, without the decoration.
   EXPECT_EQ(first.width, 300u);
   EXPECT_EQ(first.height, 200u);
+  EXPECT_TRUE(recorder_->wait_for_match());
   EXPECT_TRUE(stop());
 }
 
