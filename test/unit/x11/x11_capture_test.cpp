@@ -124,6 +124,16 @@ TEST_F(X11Capture, KillingTheWindowsProgramEndsTheCaptureAndStopSucceeds) {
   EXPECT_TRUE(stop());
 }
 
+TEST_F(X11Capture, LosingTheXServerEndsTheCaptureAndStopSucceeds) {
+  TestWindowProcess window({});
+  ASSERT_TRUE(window.ready());
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_frames(1));
+  server_.kill_server();
+  ASSERT_TRUE(recorder_->wait_for_closed());
+  EXPECT_TRUE(stop());
+}
+
 // Whatever the reason a handle names no capturable window, the start fails
 // the same way and leaves nothing running.
 TEST_F(X11Capture, HandlesThatNameNoCapturableWindowFailItemConversion) {

@@ -28,6 +28,9 @@ class XServer {
   xcb_connection_t* connection() const { return connection_; }
   xcb_window_t root() const;
 
+  // Ends the server at once, as if the display went away.
+  void kill_server() { xvfb_->kill_now(); }
+
   // Runs openbox on the server and waits until it manages windows.
   bool start_window_manager();
   // _NET_FRAME_EXTENTS of a window once the window manager has set it.
