@@ -28,4 +28,12 @@ function childEnv(extra = {}) {
   };
 }
 
-module.exports = { ...paths, childEnv };
+// The environment for system programs (Xvfb, ipcs): without a sanitizer
+// runtime that a sanitizer run preloads into node.
+function systemEnv() {
+  const env = { ...process.env };
+  delete env.LD_PRELOAD;
+  return env;
+}
+
+module.exports = { ...paths, childEnv, systemEnv };

@@ -39,7 +39,11 @@ function runFuzzChild({ seed, calls, live, timeoutMs = 120000 }) {
       let reason;
       if (timedOut) reason = `no end after ${timeoutMs} ms (hang)`;
       else if (signal) reason = `killed by ${signal} (crash)`;
-      else if (summary) reason = last;
+      else if (summary && summary.tally && summary.liveInstances) {
+        reason = `${summary.liveInstances} send instances left alive after stopping every id`;
+      } else if (summary && summary.tally) {
+        reason = `exit ${code} after a clean run (a sanitizer report at exit?)`;
+      } else if (summary) reason = last;
       else reason = `exit ${code} without a summary (crash or abort)`;
       if (stderr.trim()) reason += `\n  stderr: ${stderr.trim().split('\n').slice(-8).join('\n          ')}`;
       resolve({ ok: false, reason, repeat, summary });

@@ -4,6 +4,7 @@
 // created.
 const fs = require('node:fs');
 const { execFileSync } = require('node:child_process');
+const { systemEnv } = require('./build_paths');
 
 function threads() {
   return fs.readdirSync('/proc/self/task').length;
@@ -20,7 +21,7 @@ function residentKiB() {
 
 // Segments whose creator is this process (ipcs -m -p: shmid owner cpid lpid).
 function ownSharedMemorySegments() {
-  const out = execFileSync('ipcs', ['-m', '-p'], { encoding: 'utf8' });
+  const out = execFileSync('ipcs', ['-m', '-p'], { encoding: 'utf8', env: systemEnv() });
   return out.split('\n')
     .map((line) => line.trim().split(/\s+/))
     .filter((cols) => cols.length >= 4 && /^\d+$/.test(cols[0]) && Number(cols[2]) === process.pid)

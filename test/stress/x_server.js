@@ -2,11 +2,12 @@
 // A private Xvfb for tests that take the X server down. It picks a free
 // display itself (-displayfd) and is stopped by its process id.
 const { spawn } = require('node:child_process');
+const { systemEnv } = require('./build_paths');
 
 function startXServer() {
   return new Promise((resolve, reject) => {
     const server = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '640x480x24', '-nolisten', 'tcp',
-      '-noreset'], { stdio: ['ignore', 'pipe', 'ignore'] });
+      '-noreset'], { stdio: ['ignore', 'pipe', 'ignore'], env: systemEnv() });
     let out = '';
     server.once('error', reject);
     server.once('exit', (code) => reject(new Error(`Xvfb exited (${code}) before it was ready`)));
