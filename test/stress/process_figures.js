@@ -14,9 +14,19 @@ function fileDescriptors() {
   return fs.readdirSync('/proc/self/fd').length;
 }
 
-function residentKiB() {
-  const line = fs.readFileSync('/proc/self/status', 'utf8').split('\n').find((l) => l.startsWith('VmRSS:'));
+function statusKiB(field) {
+  const line = fs.readFileSync('/proc/self/status', 'utf8').split('\n').find((l) => l.startsWith(`${field}:`));
   return Number(line.split(/\s+/)[1]);
+}
+
+function residentKiB() {
+  return statusKiB('VmRSS');
+}
+
+// Resident memory that the process allocated: without the pages of mapped
+// files, such as the host's own code, which it pages in as it first runs.
+function anonymousResidentKiB() {
+  return statusKiB('RssAnon');
 }
 
 // Segments whose creator is this process (ipcs -m -p: shmid owner cpid lpid).
@@ -34,8 +44,11 @@ function snapshot() {
     threads: threads(),
     fds: fileDescriptors(),
     rssKiB: residentKiB(),
+    anonKiB: anonymousResidentKiB(),
     shmSegments: ownSharedMemorySegments(),
   };
 }
 
-module.exports = { snapshot, threads, fileDescriptors, residentKiB, ownSharedMemorySegments };
+module.exports = {
+  snapshot, threads, fileDescriptors, residentKiB, anonymousResidentKiB, ownSharedMemorySegments,
+};

@@ -96,8 +96,8 @@ async function main() {
 
   // Warm-up: the library, the X connections, thread stacks and allocator
   // arenas reach their steady state before the first measurement.
-  await oneIdInARow(windows[0], 3, 1);
-  await manyAtOnce(windows, 1);
+  await oneIdInARow(windows[0], 20, 1);
+  await manyAtOnce(windows, 3);
   await sleep(100);
   const before = snapshot();
   const started = Date.now();
