@@ -41,6 +41,7 @@ std::vector<uint8_t> expected_output(const uint8_t* src, const Shape& s) {
   for (uint32_t r = 0; r < s.rows; ++r) {
     const uint8_t* in = src + r * s.src_pitch;
     uint8_t* row = out.data() + r * s.dst_stride;
+    if (s.row_bytes == 0) continue;
     std::memcpy(row, in, s.row_bytes);
     for (std::size_t p = 0; p + 4 <= s.row_bytes; p += 4) {
       const uint8_t alpha = in[p + 3];
