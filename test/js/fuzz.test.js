@@ -18,3 +18,12 @@ test('random calls return undefined or throw the error their arguments call for'
     assert.strictEqual(run.summary.liveInstances, 0, `seed ${seed} left a sender behind`);
   }
 });
+
+test('the same holds for calls from a worker thread', async () => {
+  for (const seed of [7, 8]) {
+    const run = await runFuzzChild({ seed, calls: 3000, live, worker: true });
+    assert.ok(run.ok, `seed ${seed}: ${run.reason}\nrepeat: ${run.repeat}`);
+    assert.strictEqual(run.summary.worker, true);
+    assert.strictEqual(run.summary.liveInstances, 0, `seed ${seed} left a sender behind`);
+  }
+});

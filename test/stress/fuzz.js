@@ -3,6 +3,7 @@
 // process per run, and reports the number of calls made and the seed of every
 // failing run (a wrong outcome, a crash, an abort or a hang).
 //   node test/stress/fuzz.js [--seconds 60] [--seed N] [--calls 5000] [--no-live]
+// Every other run makes its calls from a worker thread.
 // With an X server in DISPLAY the runs also start outputs on a real test
 // window, so audio reaches running senders.
 const { runFuzzChild } = require('./fuzz_runner');
@@ -22,7 +23,7 @@ async function main() {
   const totals = { runs: 0, calls: 0, audioBlocksForRunning: 0, failures: [] };
   console.log(`fuzz: ${seconds} s, ${calls} calls per run, seeds from ${firstSeed}, live ${live}`);
   for (let seed = firstSeed; Date.now() < deadline; seed = (seed + 1) >>> 0) {
-    const run = await runFuzzChild({ seed, calls, live });
+    const run = await runFuzzChild({ seed, calls, live, worker: totals.runs % 2 === 1 });
     totals.runs += 1;
     if (run.ok) {
       totals.calls += run.summary.calls;

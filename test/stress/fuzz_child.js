@@ -6,7 +6,9 @@
 //   node fuzz_child.js --seed N --calls N [--live] [--trace]
 //     --live   also start outputs on one real test window (needs DISPLAY)
 //     --trace  print every call before making it (to find a crashing one)
+//     --worker make the calls from a worker thread with its own environment
 const util = require('node:util');
+const { Worker, isMainThread, parentPort } = require('node:worker_threads');
 const paths = require('./build_paths');
 const { createRandom } = require('./random');
 const values = require('./script_values');
@@ -24,6 +26,7 @@ const seed = Number(option('--seed', '1')) >>> 0;
 const calls = Number(option('--calls', '1000'));
 const live = process.argv.includes('--live');
 const trace = process.argv.includes('--trace');
+const inWorker = process.argv.includes('--worker');
 
 const functionNames = ['ndiOutputStart', 'ndiOutputStop', 'ndiOutputSendAudio'];
 const slotKinds = {
@@ -124,6 +127,16 @@ function describeOutcome(outcome) {
   return JSON.stringify(outcome, (k, v) => (typeof v === 'string' && v.length > 200 ? `${v.slice(0, 200)}...` : v));
 }
 
+// The report line and the exit code come from the main thread.
+function finish(report, code) {
+  if (!isMainThread) {
+    parentPort.postMessage({ report, code });
+    return;
+  }
+  process.stdout.write(`${JSON.stringify(report)}\n`);
+  process.exit(code);
+}
+
 async function main() {
   const rng = createRandom(seed);
   const window = live ? await openTestWindow() : null;
@@ -137,11 +150,12 @@ async function main() {
     const expected = oracle.expect(name, args);
     const actual = call(name, args, receiver);
     if (!matches(expected, actual)) {
-      process.stdout.write(`${JSON.stringify({
+      if (window) await window.kill();
+      finish({
         seed, call: i, function: name, arguments: args.map(label),
         expected: describeOutcome(expected), actual: describeOutcome(actual),
-      })}\n`);
-      process.exit(1);
+      }, 1);
+      return;
     }
     oracle.observe(name, args, actual);
     const key = `${name} ${outcomeKey(actual)}`;
@@ -156,13 +170,17 @@ async function main() {
   } catch {
     // The probe is a test helper; a build without it still fuzzes.
   }
-  process.stdout.write(`${JSON.stringify({
-    seed, calls, live, liveInstances, audioBlocksForRunning: oracle.audioBlocksForRunning, tally,
-  })}\n`);
-  process.exit(liveInstances ? 1 : 0);
+  finish({
+    seed, calls, live, worker: inWorker, liveInstances,
+    audioBlocksForRunning: oracle.audioBlocksForRunning, tally,
+  }, liveInstances ? 1 : 0);
 }
 
-main().catch((error) => {
-  process.stdout.write(`${JSON.stringify({ seed, error: String(error && error.stack) })}\n`);
-  process.exit(1);
-});
+if (isMainThread && inWorker) {
+  const worker = new Worker(__filename, { argv: process.argv.slice(2) });
+  worker.once('message', ({ report, code }) => finish(report, code));
+  worker.once('error', (error) => finish({ seed, error: String(error && error.stack) }, 1));
+  worker.once('exit', (code) => finish({ seed, error: `the worker ended (${code}) without a report` }, 1));
+} else {
+  main().catch((error) => finish({ seed, error: String(error && error.stack) }, 1));
+}

@@ -8,9 +8,10 @@ const { childEnv } = require('./build_paths');
 
 const child = path.join(__dirname, 'fuzz_child.js');
 
-function runFuzzChild({ seed, calls, live, timeoutMs = 120000 }) {
+function runFuzzChild({ seed, calls, live, worker = false, timeoutMs = 120000 }) {
   const args = [child, '--seed', String(seed), '--calls', String(calls)];
   if (live) args.push('--live');
+  if (worker) args.push('--worker');
   const repeat = `node ${path.relative(process.cwd(), child)} ${args.slice(1).join(' ')} --trace`;
   return new Promise((resolve) => {
     const proc = spawn(process.execPath, args, { env: childEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
