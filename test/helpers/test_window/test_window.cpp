@@ -313,11 +313,13 @@ int run(xcb_connection_t* c, const Options& options) {
         driver.animate_step();
         next_step = now + std::chrono::milliseconds(16);
       }
-      timeout = static_cast<int>(
-          std::chrono::ceil<std::chrono::milliseconds>(next_step - Clock::now()).count());
+      // A step that overran its slot (a loaded machine) is due at once; a
+      // negative timeout would make poll wait forever and stop the animation.
+      timeout = static_cast<int>(std::max<std::int64_t>(
+          0, std::chrono::ceil<std::chrono::milliseconds>(next_step - Clock::now()).count()));
     }
     pollfd fds[] = {{STDIN_FILENO, POLLIN, 0}, {xcb_get_file_descriptor(c), POLLIN, 0}};
-    if (poll(fds, 2, std::max(timeout, -1)) < 0) continue;
+    if (poll(fds, 2, timeout) < 0) continue;
     if (fds[0].revents == 0) continue;
     std::vector<std::string> lines;
     const bool open = read_lines(pending, lines);
