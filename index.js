@@ -10,10 +10,16 @@ function load() {
   } catch (error) {
     // The module links against the NDI runtime by name; say where to find it
     // instead of leaving the reader with a bare loader message.
-    if (/libndi\.so\.6|Processing\.NDI\.Lib/.test(String(error && error.message))) {
+    // The Windows loader does not name the missing DLL, only that a module
+    // was not found; the addon's only dependency outside the system is the runtime.
+    const missing = /libndi\.so\.6|Processing\.NDI\.Lib/.test(String(error && error.message)) ||
+      (process.platform === 'win32' && error && error.code === 'ERR_DLOPEN_FAILED' &&
+        /module could not be found|Module not found/i.test(String(error.message)));
+    if (missing) {
       error.message +=
         '\nThe NDI runtime library was not found. Install the NDI runtime, or put the ' +
-        "stand-in runtime on the loader's path (LD_LIBRARY_PATH=" +
+        "stand-in runtime on the loader's path (" +
+        (process.platform === 'win32' ? 'PATH=' : 'LD_LIBRARY_PATH=') +
         path.join(__dirname, 'build', 'standin') + ').';
     }
     throw error;

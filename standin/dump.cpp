@@ -3,6 +3,9 @@
 #ifndef TARVIX_STANDIN_NO_PNG
 #include <png.h>
 #endif
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,7 +65,12 @@ std::string summary_json(const InstanceSnapshot& snap) {
 
 // Replaces the file in one step, so a reader never sees half of it.
 bool publish(const std::string& temp, const std::string& path) {
+#ifdef _WIN32
+  // rename() there refuses to replace an existing file.
+  if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
+#else
   if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
+#endif
   std::remove(temp.c_str());
   return false;
 }
