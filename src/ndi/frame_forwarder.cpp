@@ -1,21 +1,13 @@
 #include "ndi/frame_forwarder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "ndi/straight_alpha.h"
 #include "support/fatal.h"
 
 namespace tarvix::ndi {
-namespace {
-
-bool holds_frame_of(const std::vector<uint8_t>& buffer, int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0) return false;
-  return buffer.size() == 4 * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-}
-
-}  // namespace
-
 capture::HandlerFactory NdiFrameForwarder::factory(NdiSender sender) {
   return [sender = std::move(sender)](std::shared_ptr<capture::platform::Device>,
                                       std::shared_ptr<capture::platform::DeviceContext>)
@@ -33,16 +25,22 @@ void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame) 
   // A pitch below the packed row width cannot come from a consistent
   // mapping, but it would only shorten rows: the rest stays zero.
   const std::size_t row_bytes = std::min<std::size_t>(stride, mapped.row_pitch());
-  copy_straight_alpha(mapped.data(), mapped.row_pitch(), frame.data().data(), stride, row_bytes,
-                      rows);
+  uint8_t* out = frame.data().data();
+  copy_straight_alpha(mapped.data(), mapped.row_pitch(), out, stride, row_bytes, rows);
+  // The buffer may hold an earlier frame: what a short row leaves must read
+  // as it would in a fresh zero-filled buffer.
+  if (row_bytes == stride) return;
+  for (uint32_t r = 0; r < rows; ++r) {
+    std::memset(out + r * stride + row_bytes, 0, stride - row_bytes);
+  }
 }
 
 Result<VideoFrame, NdiError> NdiFrameForwarder::build_frame(int32_t width, int32_t height) {
-  // A new size lets go of the old buffer instead of keeping the larger of
-  // the two for the rest of the capture. The record checks the size before
-  // it allocates, so a refused frame costs no memory.
-  if (!holds_frame_of(buffer_, width, height)) std::vector<uint8_t>().swap(buffer_);
-  return VideoFrame::build_bgra(width, height, std::exchange(buffer_, {}));
+  // pack_straight_alpha writes every byte, so a kept buffer of the same
+  // size is not zeroed again. A new size lets go of the old buffer instead
+  // of keeping the larger of the two; the record checks the size before it
+  // allocates, so a refused frame costs no memory.
+  return VideoFrame::build_bgra_to_overwrite(width, height, std::exchange(buffer_, {}));
 }
 
 capture::HandlerResult NdiFrameForwarder::handle_frame(capture::CaptureFrame& frame,

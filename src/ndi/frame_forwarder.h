@@ -39,7 +39,9 @@ class NdiFrameForwarder final : public capture::CaptureHandler {
 };
 
 // Copies the mapped rows into the frame's buffer without their padding and
-// converts them to straight alpha. Exposed for the benchmark.
+// converts them to straight alpha. Every byte of the buffer is written: any
+// part of a row the mapping does not cover becomes zero. Exposed for the
+// benchmark.
 void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame);
 
 }  // namespace tarvix::ndi

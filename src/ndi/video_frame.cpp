@@ -50,6 +50,18 @@ Result<VideoFrame, NdiError> VideoFrame::build_bgra(int32_t width, int32_t heigh
   return VideoFrame(width, height, std::move(reuse));
 }
 
+Result<VideoFrame, NdiError> VideoFrame::build_bgra_to_overwrite(int32_t width, int32_t height,
+                                                                 std::vector<uint8_t> reuse) {
+  auto size = checked_size(width, height);
+  if (!size) return Err{std::move(size).error()};
+  if (reuse.size() != size.value()) {
+    // Drop the old allocation first so that two frames never coexist.
+    std::vector<uint8_t>().swap(reuse);
+    zero_fill(reuse, size.value());
+  }
+  return VideoFrame(width, height, std::move(reuse));
+}
+
 NDIlib_video_frame_v2_t VideoFrame::descriptor() const noexcept {
   NDIlib_video_frame_v2_t frame{};
   frame.xres = width_;

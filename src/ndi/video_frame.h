@@ -29,6 +29,12 @@ class VideoFrame {
   // sends frame after frame can reuse its allocation (see take_buffer).
   static Result<VideoFrame, NdiError> build_bgra(int32_t width, int32_t height,
                                                  std::vector<uint8_t> reuse);
+  // For a caller that writes every byte of the frame: a reused buffer that
+  // already has the frame's size keeps its bytes instead of being zeroed
+  // again (zeroing a 4K frame costs as much as converting it). A buffer of
+  // another size is replaced by a zero-filled one.
+  static Result<VideoFrame, NdiError> build_bgra_to_overwrite(int32_t width, int32_t height,
+                                                              std::vector<uint8_t> reuse);
 
   VideoFrame(VideoFrame&&) noexcept = default;
   VideoFrame& operator=(VideoFrame&&) noexcept = default;

@@ -66,6 +66,30 @@ TEST(VideoFrameTest, ReusedBufferIsZeroedAgainAndKeepsItsAllocation) {
       std::all_of(second->data().begin(), second->data().end(), [](uint8_t b) { return b == 0; }));
 }
 
+TEST(VideoFrameTest, BufferToOverwriteIsZeroedOnlyWhenItsSizeChanges) {
+  auto first = VideoFrame::build_bgra(4, 4);
+  ASSERT_TRUE(first.ok());
+  std::fill(first->data().begin(), first->data().end(), uint8_t{0xAB});
+  const uint8_t* storage = first->data().data();
+
+  auto same = VideoFrame::build_bgra_to_overwrite(2, 8, std::move(first).value().take_buffer());
+  ASSERT_TRUE(same.ok());
+  EXPECT_EQ(same->data().data(), storage);
+  EXPECT_EQ(same->line_stride(), 8);
+  EXPECT_TRUE(
+      std::all_of(same->data().begin(), same->data().end(), [](uint8_t b) { return b == 0xAB; }));
+
+  auto other = VideoFrame::build_bgra_to_overwrite(3, 3, std::move(same).value().take_buffer());
+  ASSERT_TRUE(other.ok());
+  EXPECT_EQ(other->data().size(), 36u);
+  EXPECT_TRUE(
+      std::all_of(other->data().begin(), other->data().end(), [](uint8_t b) { return b == 0; }));
+
+  auto refused = VideoFrame::build_bgra_to_overwrite(0, 3, std::move(other).value().take_buffer());
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().display(), "Invalid frame data: Video frame has invalid width: 0");
+}
+
 TEST(VideoFrameTest, DescriptorBorrowsTheBuffer) {
   auto frame = VideoFrame::build_bgra(2, 2);
   ASSERT_TRUE(frame.ok());
