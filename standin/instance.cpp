@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace tarvix::standin {
 namespace {
@@ -13,6 +14,16 @@ std::optional<std::string> optional_string(const char* text) {
   return std::string(text);
 }
 
+// The spare when only this instance holds it (readers obtain only the
+// current bytes, so a count of one cannot grow meanwhile), else new memory.
+std::shared_ptr<std::vector<uint8_t>> bytes_for(std::shared_ptr<std::vector<uint8_t>> spare,
+                                                std::size_t size) {
+  if (!spare || spare.use_count() != 1) spare = std::make_shared<std::vector<uint8_t>>();
+  // resize keeps the allocation when the size is unchanged.
+  spare->resize(size);
+  return spare;
+}
+
 }  // namespace
 
 Instance::Instance(uint64_t instance_id, const NDIlib_send_create_t& settings)
@@ -22,7 +33,7 @@ Instance::Instance(uint64_t instance_id, const NDIlib_send_create_t& settings)
       clock_video_(settings.clock_video),
       clock_audio_(settings.clock_audio) {}
 
-bool Instance::record_video(const NDIlib_video_frame_v2_t& frame) {
+bool Instance::record_video(const NDIlib_video_frame_v2_t& frame, bool keep_bytes) {
   if (frame.p_data == nullptr || frame.xres <= 0 || frame.yres <= 0 ||
       frame.line_stride_in_bytes <= 0) {
     return false;
@@ -30,7 +41,15 @@ bool Instance::record_video(const NDIlib_video_frame_v2_t& frame) {
   // Copy outside the lock: the sender's memory is only valid during the call.
   const auto size =
       static_cast<std::size_t>(frame.line_stride_in_bytes) * static_cast<std::size_t>(frame.yres);
-  auto bytes = std::make_shared<const std::vector<uint8_t>>(frame.p_data, frame.p_data + size);
+  std::shared_ptr<std::vector<uint8_t>> bytes;
+  if (keep_bytes) {
+    {
+      std::lock_guard lock(lock_);
+      bytes = std::move(spare_video_);
+    }
+    bytes = bytes_for(std::move(bytes), size);
+    std::memcpy(bytes->data(), frame.p_data, size);
+  }
   tarvix_standin_video_info info{};
   info.xres = frame.xres;
   info.yres = frame.yres;
@@ -49,7 +68,7 @@ bool Instance::record_video(const NDIlib_video_frame_v2_t& frame) {
   ++video_frames_;
   flushed_since_send_ = false;
   video_ = info;
-  video_bytes_ = std::move(bytes);
+  spare_video_ = std::exchange(video_bytes_, std::move(bytes));
   return true;
 }
 

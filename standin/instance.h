@@ -35,8 +35,10 @@ class Instance {
   const std::optional<std::string> groups;
 
   // Return false (and keep nothing) for a descriptor the real runtime would
-  // not accept.
-  bool record_video(const NDIlib_video_frame_v2_t& frame);
+  // not accept. Without keep_bytes only the descriptor fields are recorded
+  // and the last frame's bytes are dropped: benchmarks use that to leave
+  // the stand-in's copy out of what they measure.
+  bool record_video(const NDIlib_video_frame_v2_t& frame, bool keep_bytes = true);
   bool record_audio(const NDIlib_audio_frame_v3_t& frame);
   void record_flush();
   void record_destroy();
@@ -66,7 +68,11 @@ class Instance {
   bool flushed_since_send_ = false;
   bool flushed_before_destroy_ = false;
   tarvix_standin_video_info video_{};
-  std::shared_ptr<const std::vector<uint8_t>> video_bytes_;
+  // Handed out read-only. The previous frame's bytes become the spare that
+  // the next frame of the same size is copied into, unless a reader still
+  // holds them: a steady stream takes no fresh memory per frame.
+  std::shared_ptr<std::vector<uint8_t>> video_bytes_;
+  std::shared_ptr<std::vector<uint8_t>> spare_video_;
   std::deque<tarvix_standin_audio_info> audio_;
   std::vector<float> audio_samples_;
   std::chrono::steady_clock::time_point last_dump_{};

@@ -1,5 +1,7 @@
 #include "library.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace tarvix::standin {
@@ -9,6 +11,11 @@ Library& library() {
   alignas(Library) static unsigned char storage[sizeof(Library)];
   static Library* state = ::new (storage) Library();
   return *state;
+}
+
+bool Library::keep_video_bytes_default() {
+  const char* setting = std::getenv("TARVIX_STANDIN_VIDEO_BYTES");
+  return setting == nullptr || std::strcmp(setting, "off") != 0;
 }
 
 void Library::log(tarvix_standin_call call, uint64_t instance) {

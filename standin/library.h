@@ -4,6 +4,7 @@
 // while this one is held.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -32,6 +33,9 @@ struct Library {
   uint64_t calls_logged = 0;
   std::vector<std::shared_ptr<Instance>> listed;  // index = id - 1
   std::map<const void*, std::shared_ptr<Instance>> live;
+  // Whether instances keep each frame's bytes; the probe switches it, a
+  // reset restores the default (off when TARVIX_STANDIN_VIDEO_BYTES=off).
+  std::atomic<bool> keep_video_bytes{keep_video_bytes_default()};
 
   // Pauses have their own lock so a paused thread holds nothing else.
   std::mutex pause_lock;
@@ -43,6 +47,7 @@ struct Library {
   std::shared_ptr<Instance> find_live(NDIlib_send_instance_t handle);  // lock held
   std::shared_ptr<Instance> find_listed(uint64_t id);
   void pause_point(tarvix_standin_call call);
+  static bool keep_video_bytes_default();
 };
 
 Library& library();

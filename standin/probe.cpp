@@ -43,9 +43,14 @@ TARVIX_PROBE_API void tarvix_standin_reset(void) {
     lib.calls_logged = 0;
     lib.listed.clear();
   }
+  lib.keep_video_bytes = tarvix::standin::Library::keep_video_bytes_default();
   std::lock_guard lock(lib.pause_lock);
   std::fill(std::begin(lib.paused), std::end(lib.paused), false);
   lib.pause_changed.notify_all();
+}
+
+TARVIX_PROBE_API void tarvix_standin_keep_video_bytes(int32_t keep) {
+  library().keep_video_bytes = keep != 0;
 }
 
 TARVIX_PROBE_API void tarvix_standin_library(tarvix_standin_library_info* out) {

@@ -131,7 +131,8 @@ NDIlib_API void NDIlib_send_send_video_v2(NDIlib_send_instance_t handle,
     library().pause_point(TARVIX_CALL_SEND_VIDEO);
     auto instance = enter_send(TARVIX_CALL_SEND_VIDEO, handle);
     if (!instance) return;
-    if (frame == nullptr || !instance->record_video(*frame)) return count_misuse();
+    if (frame == nullptr || !instance->record_video(*frame, library().keep_video_bytes))
+      return count_misuse();
     tarvix::standin::dump_if_due(*instance, false);
   });
 }

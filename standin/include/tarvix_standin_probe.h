@@ -100,6 +100,12 @@ int tarvix_standin_audio_block(uint64_t id, uint64_t index, tarvix_standin_audio
 /* The last block's samples, planar, no_samples per channel; returns the count. */
 size_t tarvix_standin_last_audio_samples(uint64_t id, float* out, size_t capacity);
 
+/* Whether send instances keep the bytes of each video frame (default yes,
+ * or no when the environment has TARVIX_STANDIN_VIDEO_BYTES=off; a reset
+ * restores the default). Off, only the descriptor fields are recorded and
+ * tarvix_standin_last_video_data returns 0: benchmarks leave the copy out. */
+void tarvix_standin_keep_video_bytes(int32_t keep);
+
 /* The next n calls of NDIlib_initialize return false / of NDIlib_send_create
  * return null. */
 void tarvix_standin_fail_next_initialize(uint32_t n);

@@ -115,6 +115,49 @@ TEST_F(StandinRuntimeTest, KeepsCopiesNotTheCallersMemory) {
   NDIlib_send_destroy(handle);
 }
 
+TEST_F(StandinRuntimeTest, LastFrameIsAlwaysTheLatestThroughSizeChanges) {
+  // The stand-in recycles the memory of earlier frames: each frame must
+  // still read back whole, at its own size, whatever came before.
+  NDIlib_send_instance_t handle = create("Recycled");
+  const uint64_t id = tarvix_standin_instance_id(handle);
+  const std::pair<int, int> sizes[] = {{4, 2}, {4, 2}, {4, 2}, {1, 1}, {4, 2}, {6, 3}};
+  uint8_t value = 0;
+  for (const auto& [width, height] : sizes) {
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(width * height * 4), ++value);
+    const auto frame = video(pixels, width, height);
+    NDIlib_send_send_video_v2(handle, &frame);
+    std::vector<uint8_t> kept(tarvix_standin_last_video_data(id, nullptr, 0));
+    tarvix_standin_last_video_data(id, kept.data(), kept.size());
+    EXPECT_EQ(kept, pixels) << width << " x " << height;
+  }
+  NDIlib_send_destroy(handle);
+}
+
+TEST_F(StandinRuntimeTest, FrameBytesCanBeLeftOutAndAResetKeepsThemAgain) {
+  NDIlib_send_instance_t handle = create("Bytes off");
+  const uint64_t id = tarvix_standin_instance_id(handle);
+  std::vector<uint8_t> pixels(3 * 2 * 4, 9);
+  const auto frame = video(pixels, 3, 2);
+  tarvix_standin_keep_video_bytes(0);
+  NDIlib_send_send_video_v2(handle, &frame);
+  EXPECT_EQ(tarvix_standin_last_video_data(id, nullptr, 0), 0u);
+  EXPECT_EQ(instance(id).video_frames, 1u);
+  EXPECT_EQ(instance(id).last_video.xres, 3);
+
+  tarvix_standin_keep_video_bytes(1);
+  NDIlib_send_send_video_v2(handle, &frame);
+  EXPECT_EQ(tarvix_standin_last_video_data(id, nullptr, 0), pixels.size());
+  NDIlib_send_destroy(handle);
+
+  tarvix_standin_keep_video_bytes(0);
+  tarvix_standin_reset();
+  handle = create("After reset");
+  NDIlib_send_send_video_v2(handle, &frame);
+  EXPECT_EQ(tarvix_standin_last_video_data(tarvix_standin_instance_id(handle), nullptr, 0),
+            pixels.size());
+  NDIlib_send_destroy(handle);
+}
+
 TEST_F(StandinRuntimeTest, InjectedCreateFailuresRunOut) {
   tarvix_standin_fail_next_send_create(2);
   EXPECT_EQ(create("x"), nullptr);
