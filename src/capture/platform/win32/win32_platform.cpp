@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <roapi.h>
 
+#include <new>
+
 #include "capture/platform/win32/abi_conversions.h"
 #include "capture/platform/win32/api_information.h"
 #include "capture/platform/win32/capture_item.h"
@@ -15,9 +17,12 @@
 
 namespace tarvix::capture::platform {
 
+// Never destroyed: capture threads of outputs still running at exit keep
+// using it while static destructors run.
 Platform& default_platform() {
-  static win32::Win32Platform platform;
-  return platform;
+  alignas(win32::Win32Platform) static unsigned char storage[sizeof(win32::Win32Platform)];
+  static win32::Win32Platform* platform = ::new (storage) win32::Win32Platform();
+  return *platform;
 }
 
 }  // namespace tarvix::capture::platform
