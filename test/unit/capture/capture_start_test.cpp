@@ -24,14 +24,6 @@ class CaptureStartTest : public CaptureTest {
       EXPECT_NE(probe->destroyed_on, std::this_thread::get_id());
     }
   }
-
-  void expect_service_error(ServiceKind kind) {
-    auto started = start(settings());
-    ASSERT_FALSE(started.ok());
-    ASSERT_EQ(started.error().kind, Kind::ServiceFailed);
-    EXPECT_EQ(started.error().service.kind, kind);
-    expect_nothing_left();
-  }
 };
 
 TEST_F(CaptureStartTest, WithoutTheServiceEvenDefaultSettingsAreUnsupported) {
@@ -47,46 +39,48 @@ TEST_F(CaptureStartTest, WithoutTheServiceEvenDefaultSettingsAreUnsupported) {
   expect_nothing_left();
 }
 
-TEST_F(CaptureStartTest, ServiceThatReportsItselfUnsupportedFailsToo) {
-  fake.set_capture_supported(false);
-  expect_service_error(ServiceKind::Unsupported);
-}
-
-TEST_F(CaptureStartTest, CursorOffNeedsThePropertyWhileDefaultDoesNot) {
-  fake.remove_property("IsCursorCaptureEnabled");
-  expect_service_error(ServiceKind::CursorUnsupported);
-  EXPECT_EQ(fake.count("create_frame_pool"), 0) << "checks must come before anything is made";
-
-  auto s = settings();
-  s.cursor = CursorSetting::Default;
-  auto started = start(std::move(s));
-  ASSERT_TRUE(started.ok()) << display(started.error());
-  EXPECT_EQ(fake.count("session.set_cursor_capture_enabled"), 0);
-  EXPECT_TRUE(started->stop().ok());
-}
-
-TEST_F(CaptureStartTest, EachMissingPropertyHasItsOwnError) {
+// Every check runs before anything is made, and each missing piece has its
+// own error.
+TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
   const struct {
-    const char* property;
+    const char* missing;
     ServiceKind kind;
   } cases[] = {
+      {"IsSupported", ServiceKind::Unsupported},
+      {"IsCursorCaptureEnabled", ServiceKind::CursorUnsupported},
       {"IsBorderRequired", ServiceKind::BorderUnsupported},
       {"IncludeSecondaryWindows", ServiceKind::SecondaryWindowsUnsupported},
       {"MinUpdateInterval", ServiceKind::MinUpdateIntervalUnsupported},
       {"DirtyRegionMode", ServiceKind::DirtyRegionUnsupported},
   };
   for (const auto& c : cases) {
-    fakes::FakePlatform platform;
-    platform.add_window(kWindow);
-    platform.remove_property(c.property);
-    auto s = settings();
-    s.secondary_windows = SecondaryWindowsSetting::Off;
-    s.min_update_interval = MinUpdateIntervalSetting::Custom({1, 0});
-    s.dirty_region = DirtyRegionSetting::ReportOnly;
-    auto started = start_capture_thread(std::move(s), platform);
-    ASSERT_FALSE(started.ok()) << c.property;
-    EXPECT_EQ(started.error().service.kind, c.kind) << c.property;
+    Fresh fresh;
+    if (std::string(c.missing) == "IsSupported") {
+      fresh.platform.set_capture_supported(false);
+    } else {
+      fresh.platform.remove_property(c.missing);
+    }
+    auto started = start_fresh(fresh, [](CaptureSettings& s) {
+      s.secondary_windows = SecondaryWindowsSetting::Off;
+      s.min_update_interval = MinUpdateIntervalSetting::Custom({1, 0});
+      s.dirty_region = DirtyRegionSetting::ReportOnly;
+    });
+    ASSERT_FALSE(started.ok()) << c.missing;
+    ASSERT_EQ(started.error().kind, Kind::ServiceFailed) << c.missing;
+    EXPECT_EQ(started.error().service.kind, c.kind) << c.missing;
+    EXPECT_EQ(fresh.platform.count("create_frame_pool"), 0) << c.missing;
+    EXPECT_TRUE(capture_thread_ended(fresh.platform)) << c.missing;
   }
+}
+
+TEST_F(CaptureStartTest, CursorDefaultNeedsNoCursorProperty) {
+  fake.remove_property("IsCursorCaptureEnabled");
+  auto s = settings();
+  s.cursor = CursorSetting::Default;
+  auto started = start(std::move(s));
+  ASSERT_TRUE(started.ok()) << display(started.error());
+  EXPECT_EQ(fake.count("session.set_cursor_capture_enabled"), 0);
+  EXPECT_TRUE(started->stop().ok());
 }
 
 TEST_F(CaptureStartTest, OptionsAreSetInOrderWithTheirValues) {
@@ -107,17 +101,6 @@ TEST_F(CaptureStartTest, OptionsAreSetInOrderWithTheirValues) {
   EXPECT_TRUE(started->stop().ok());
 }
 
-TEST_F(CaptureStartTest, ShortIntervalIsTruncatedToWholeTicks) {
-  auto s = settings();
-  s.min_update_interval = MinUpdateIntervalSetting::Custom({0, 250});
-  s.dirty_region = DirtyRegionSetting::ReportOnly;
-  auto started = start(std::move(s));
-  ASSERT_TRUE(started.ok()) << display(started.error());
-  EXPECT_EQ(fake.count("session.set_min_update_interval:2"), 1);
-  EXPECT_EQ(fake.count("session.set_dirty_region_mode:0"), 1);
-  EXPECT_TRUE(started->stop().ok());
-}
-
 TEST_F(CaptureStartTest, DeviceBelowFeatureLevel11IsRefused) {
   fake.set_feature_level(platform::FeatureLevel::Level10_1);
   auto started = start(settings());
@@ -126,19 +109,6 @@ TEST_F(CaptureStartTest, DeviceBelowFeatureLevel11IsRefused) {
             "DirectX error: Failed to create DirectX device with the recommended feature levels");
   EXPECT_FALSE(probe->created);
   expect_nothing_left();
-}
-
-TEST_F(CaptureStartTest, DeviceThatComesBackEmptyIsNamed) {
-  fake.return_null("create_device:context");
-  auto started = start(settings());
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(display(started.error()),
-            "DirectX error: Windows API succeeded but did not return an `ID3D11DeviceContext`");
-}
-
-TEST_F(CaptureStartTest, UnmeasurableTitleBarFailsTheStart) {
-  fake.fail("client_rect", {platform::hresult_from_win32(1400), "Invalid window handle."});
-  expect_service_error(ServiceKind::WindowFailed);
 }
 
 TEST_F(CaptureStartTest, HandleNamingNoWindowFailsItemConversion) {
@@ -150,70 +120,55 @@ TEST_F(CaptureStartTest, HandleNamingNoWindowFailsItemConversion) {
   expect_nothing_left();
 }
 
-// A build that fails half way undoes the registrations it made.
-TEST_F(CaptureStartTest, FailedBuildStepsReleaseWhatWasMade) {
-  const char* steps[] = {"device.create_capture_device", "create_frame_pool",
-                         "pool.create_capture_session",  "item.add_closed",
-                         "pool.add_frame_arrived",       "session.set_border_required",
-                         "session.start_capture"};
-  for (const char* step : steps) {
-    fakes::FakePlatform platform;
-    platform.add_window(kWindow);
-    platform.fail(step);
-    auto local_flags = std::make_shared<int>(0);
-    auto s = settings();
-    s.handler_factory = recording_factory(std::make_shared<HandlerProbe>(), local_flags);
-    auto started = start_capture_thread(std::move(s), platform);
-    ASSERT_FALSE(started.ok()) << step;
-    EXPECT_EQ(started.error().kind, Kind::ServiceFailed) << step;
-    EXPECT_EQ(local_flags.use_count(), 1) << step;
-    const std::string failed = step;
-    // Every registration that succeeded is removed again.
-    EXPECT_EQ(platform.count("item.remove_closed"),
-              platform.count("item.add_closed") - (failed == "item.add_closed" ? 1 : 0))
-        << step;
-    EXPECT_EQ(
-        platform.count("pool.remove_frame_arrived"),
-        platform.count("pool.add_frame_arrived") - (failed == "pool.add_frame_arrived" ? 1 : 0))
-        << step;
-    if (platform.count("create_frame_pool") > 0 && failed != "create_frame_pool") {
-      EXPECT_EQ(platform.count("pool.close"), 1) << step;
-    }
-    EXPECT_EQ(platform.count("get_message"), 0) << step;
-  }
-}
-
-TEST_F(CaptureStartTest, ThreadSetUpFailuresAreReportedAndUndone) {
+// A start that fails at any step undoes exactly what it had done, on the
+// capture thread, and never reaches the pump.
+TEST_F(CaptureStartTest, FailedStepsAreReportedAndUndone) {
   const struct {
-    const char* call;
-    bool null;
+    Broken broken;
     Kind kind;
+    const char* text;  // part of the message, or ""
   } cases[] = {
-      {"increment_mta_usage", false, Kind::WinRtInitFailed},
-      {"initialize_runtime", false, Kind::WinRtInitFailed},
-      {"create_dispatcher_queue_controller", false, Kind::QueueControllerFailed},
-      {"create_dispatcher_queue_controller", true, Kind::QueueControllerFailed},
-      {"create_device", false, Kind::DeviceFailed},
+      {{"increment_mta_usage"}, Kind::WinRtInitFailed, ""},
+      {{"initialize_runtime"}, Kind::WinRtInitFailed, ""},
+      {{"create_dispatcher_queue_controller"}, Kind::QueueControllerFailed, ""},
+      {{"create_dispatcher_queue_controller", true}, Kind::QueueControllerFailed, ""},
+      {{"create_device"}, Kind::DeviceFailed, ""},
+      {{"create_device:context", true},
+       Kind::DeviceFailed,
+       "did not return an `ID3D11DeviceContext`"},
+      {{"client_rect"}, Kind::ServiceFailed, "Window error: A Windows API call failed"},
+      {{"device.create_capture_device"}, Kind::ServiceFailed, ""},
+      {{"create_frame_pool"}, Kind::ServiceFailed, ""},
+      {{"pool.create_capture_session"}, Kind::ServiceFailed, ""},
+      {{"item.add_closed"}, Kind::ServiceFailed, ""},
+      {{"pool.add_frame_arrived"}, Kind::ServiceFailed, ""},
+      {{"session.set_border_required"}, Kind::ServiceFailed, ""},
+      {{"session.start_capture"}, Kind::ServiceFailed, ""},
+  };
+  // Each undo call must match its doing call, less the one that failed.
+  const std::pair<const char*, const char*> pairs[] = {
+      {"increment_mta_usage", "decrement_mta_usage"},
+      {"initialize_runtime", "uninitialize_runtime"},
+      {"create_frame_pool", "pool.close"},
+      {"item.add_closed", "item.remove_closed"},
+      {"pool.add_frame_arrived", "pool.remove_frame_arrived"},
   };
   for (const auto& c : cases) {
-    fakes::FakePlatform platform;
-    platform.add_window(kWindow);
-    if (c.null) {
-      platform.return_null(c.call);
-    } else {
-      platform.fail(c.call);
+    const std::string call = c.broken.call;
+    Fresh fresh;
+    c.broken.apply(fresh.platform);
+    auto started = start_fresh(fresh);
+    ASSERT_FALSE(started.ok()) << call;
+    EXPECT_EQ(started.error().kind, c.kind) << call;
+    EXPECT_NE(display(started.error()).find(c.text), std::string::npos)
+        << call << ": " << display(started.error());
+    EXPECT_EQ(fresh.flags.use_count(), 1) << call;
+    EXPECT_TRUE(capture_thread_ended(fresh.platform)) << call;
+    for (const auto& [done, undone] : pairs) {
+      EXPECT_EQ(fresh.platform.count(undone), fresh.platform.count(done) - (call == done ? 1 : 0))
+          << call << ": " << undone;
     }
-    auto local_flags = std::make_shared<int>(0);
-    auto s = settings();
-    s.handler_factory = recording_factory(std::make_shared<HandlerProbe>(), local_flags);
-    auto started = start_capture_thread(std::move(s), platform);
-    ASSERT_FALSE(started.ok()) << c.call;
-    EXPECT_EQ(started.error().kind, c.kind) << c.call;
-    EXPECT_EQ(local_flags.use_count(), 1) << c.call;
-    const bool joined = std::string(c.call) != "increment_mta_usage";
-    const bool initialised = joined && std::string(c.call) != "initialize_runtime";
-    EXPECT_EQ(platform.count("decrement_mta_usage"), joined ? 1 : 0) << c.call;
-    EXPECT_EQ(platform.count("uninitialize_runtime"), initialised ? 1 : 0) << c.call;
+    EXPECT_EQ(fresh.platform.count("get_message"), 0) << call;
   }
 }
 

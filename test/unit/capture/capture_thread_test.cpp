@@ -12,20 +12,7 @@ namespace {
 
 using Kind = CaptureError::Kind;
 
-class CaptureThreadTest : public CaptureTest {
- protected:
-  CaptureControl start_ok() {
-    auto started = start(settings());
-    if (!started.ok()) ADD_FAILURE() << display(started.error());
-    return std::move(started).value();
-  }
-  bool wait_frames(std::size_t n) {
-    return probe->wait_until([n](const HandlerProbe& p) { return p.frames.size() >= n; });
-  }
-  bool wait_ended() {
-    return fake.wait_until([&] { return capture_thread_ended(); });
-  }
-};
+using CaptureThreadTest = CaptureTest;
 
 TEST_F(CaptureThreadTest, RunsAndStopsInOrder) {
   CaptureControl control = start_ok();
@@ -33,38 +20,14 @@ TEST_F(CaptureThreadTest, RunsAndStopsInOrder) {
   ASSERT_TRUE(wait_frames(1));
   auto stopped = control.stop();
   ASSERT_TRUE(stopped.ok()) << display(stopped.error());
-  EXPECT_TRUE(in_order(fake.calls(), {"increment_mta_usage",
-                                      "initialize_runtime",
-                                      "create_dispatcher_queue_controller",
-                                      "create_device",
-                                      "create_item_for_window",
-                                      "is_api_contract_present",
-                                      "is_capture_supported",
-                                      "is_property_present:IsCursorCaptureEnabled",
-                                      "is_property_present:IsBorderRequired",
-                                      "extended_frame_bounds",
-                                      "device.create_capture_device",
-                                      "create_frame_pool",
-                                      "pool.create_capture_session",
-                                      "item.add_closed",
-                                      "pool.add_frame_arrived",
-                                      "session.set_cursor_capture_enabled:false",
-                                      "session.set_border_required:false",
-                                      "session.start_capture",
-                                      "get_message",
-                                      "pool.try_get_next_frame",
-                                      "get_message:quit",
-                                      "shutdown_queue_async",
-                                      "action.set_completed",
-                                      "action.completed",
-                                      "post_quit_message",
-                                      "get_message:quit",
-                                      "pool.remove_frame_arrived",
-                                      "pool.close",
-                                      "session.close",
-                                      "item.remove_closed",
-                                      "uninitialize_runtime",
-                                      "decrement_mta_usage"}));
+  // Teardown undoes the set-up in reverse, after the queue has shut down.
+  EXPECT_TRUE(in_order(
+      fake.calls(),
+      {"increment_mta_usage", "initialize_runtime", "create_dispatcher_queue_controller",
+       "create_device", "create_item_for_window", "create_frame_pool", "session.start_capture",
+       "get_message", "pool.try_get_next_frame", "shutdown_queue_async", "action.completed",
+       "post_quit_message", "get_message:quit", "pool.remove_frame_arrived", "pool.close",
+       "session.close", "item.remove_closed", "uninitialize_runtime", "decrement_mta_usage"}));
   EXPECT_TRUE(capture_thread_ended());
   EXPECT_FALSE(control.stop().ok());
   EXPECT_EQ(display(control.stop().error()), "Thread handle is taken out of the struct");
@@ -77,6 +40,17 @@ TEST_F(CaptureThreadTest, StopAfterTheWindowClosedJoinsAndSucceeds) {
   EXPECT_TRUE(control.halt_flag()->load());
   EXPECT_EQ(probe->closed, 1);
   EXPECT_TRUE(control.stop().ok());
+
+  // An error from the handler's close is what the stop reports.
+  Fresh fresh;
+  fresh.probe->closed_error = "flush failed";
+  auto started = start_fresh(fresh);
+  ASSERT_TRUE(started.ok());
+  ASSERT_TRUE(fresh.platform.close_window(kWindow));
+  ASSERT_TRUE(fresh.platform.wait_until([&] { return capture_thread_ended(fresh.platform); }));
+  auto stopped = started->stop();
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_EQ(display(stopped.error()), "Windows capture error: Frame handler error: flush failed");
 }
 
 TEST_F(CaptureThreadTest, StopBeforeTheThreadHasAQueueIsRetriedUntilItLands) {
@@ -116,16 +90,6 @@ TEST_F(CaptureThreadTest, FrameControlStopEndsTheCaptureWithoutError) {
   EXPECT_TRUE(control.stop().ok());
 }
 
-TEST_F(CaptureThreadTest, HandlerErrorAtCloseIsKept) {
-  probe->closed_error = "flush failed";
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.close_window(kWindow));
-  ASSERT_TRUE(wait_ended());
-  auto stopped = control.stop();
-  ASSERT_FALSE(stopped.ok());
-  EXPECT_EQ(display(stopped.error()), "Windows capture error: Frame handler error: flush failed");
-}
-
 TEST_F(CaptureThreadTest, ThreadThatFaultsIsReportedAsJoinFailed) {
   probe->throw_on_frame = 0;
   CaptureControl control = start_ok();
@@ -139,34 +103,24 @@ TEST_F(CaptureThreadTest, ThreadThatFaultsIsReportedAsJoinFailed) {
 }
 
 TEST_F(CaptureThreadTest, FailuresWhileEndingAreReportedAfterTeardown) {
-  const struct {
-    const char* call;
-    bool null;
-    int skip;
-    const char* text;
-  } cases[] = {
-      {"get_message", false, 0, "Failed to run the capture thread message loop"},
-      {"get_message", false, 1, "Failed to run the capture thread message loop"},
-      {"shutdown_queue_async", false, 0, "Failed to shut down dispatcher queue"},
-      {"shutdown_queue_async", true, 0, "Failed to shut down dispatcher queue"},
-      {"action.set_completed", false, 0, "Failed to set dispatcher queue completed handler"},
+  const std::pair<Broken, const char*> cases[] = {
+      {{"get_message"}, "Failed to run the capture thread message loop"},
+      {{"get_message", false, 1}, "Failed to run the capture thread message loop"},
+      {{"shutdown_queue_async"}, "Failed to shut down dispatcher queue"},
+      {{"shutdown_queue_async", true}, "Failed to shut down dispatcher queue"},
+      {{"action.set_completed"}, "Failed to set dispatcher queue completed handler"},
   };
-  for (const auto& c : cases) {
-    fakes::FakePlatform platform;
-    platform.add_window(kWindow);
-    if (c.null) {
-      platform.return_null(c.call);
-    } else {
-      platform.fail(c.call, {}, c.skip);
-    }
-    auto started = start_capture_thread(settings(), platform);
-    ASSERT_TRUE(started.ok()) << c.call;
+  for (const auto& [broken, text] : cases) {
+    Fresh fresh;
+    broken.apply(fresh.platform);
+    auto started = start_fresh(fresh);
+    ASSERT_TRUE(started.ok()) << broken.call;
     auto stopped = started->stop();
-    ASSERT_FALSE(stopped.ok()) << c.call;
-    EXPECT_EQ(display(stopped.error()), std::string("Windows capture error: ") + c.text) << c.call;
-    EXPECT_EQ(platform.count("pool.close"), 1) << c.call;
-    EXPECT_EQ(platform.count("item.remove_closed"), 1) << c.call;
-    EXPECT_EQ(platform.count("decrement_mta_usage"), 1) << c.call;
+    ASSERT_FALSE(stopped.ok()) << broken.call;
+    EXPECT_EQ(display(stopped.error()), std::string("Windows capture error: ") + text)
+        << broken.call;
+    for (const char* undone : {"pool.close", "item.remove_closed", "decrement_mta_usage"})
+      EXPECT_EQ(fresh.platform.count(undone), 1) << broken.call << ": " << undone;
   }
 }
 

@@ -9,21 +9,7 @@
 namespace tarvix::capture::testing {
 namespace {
 
-class FrameAccessTest : public CaptureTest {
- protected:
-  CaptureControl start_ok() {
-    auto started = start(settings());
-    if (!started.ok()) ADD_FAILURE() << display(started.error());
-    return std::move(started).value();
-  }
-  bool wait_frames(std::size_t n) {
-    return probe->wait_until([n](const HandlerProbe& p) { return p.frames.size() >= n; });
-  }
-  FrameSeen frame(std::size_t i) {
-    std::lock_guard lock(probe->mutex);
-    return probe->frames.at(i);
-  }
-};
+using FrameAccessTest = CaptureTest;
 
 TEST_F(FrameAccessTest, ResizeDropsOneFrameAndRecreatesThePool) {
   CaptureControl control = start_ok();
@@ -52,7 +38,7 @@ TEST_F(FrameAccessTest, FrameAfterTheWindowClosedIsNotTaken) {
   fake.resize_window(kWindow, {64, 48});
   ASSERT_TRUE(fake.push_frame(kWindow));
   fake.open("get_message");
-  ASSERT_TRUE(fake.wait_until([&] { return capture_thread_ended(); }));
+  ASSERT_TRUE(wait_ended());
   EXPECT_EQ(fake.count("pool.try_get_next_frame"), 0);
   EXPECT_EQ(probe->frame_count(), 0u);
   EXPECT_TRUE(control.stop().ok());
@@ -75,8 +61,8 @@ TEST_F(FrameAccessTest, FrameAfterStopIsNotTaken) {
   EXPECT_EQ(probe->frame_count(), 1u);
 }
 
-TEST_F(FrameAccessTest, MappedFrameKeepsTheStagingRowPitch) {
-  fake.add_window(kWindow, {{3, 2}, {0, 0, 3, 2}, {0, 0, 3, 2}, 96});
+TEST_F(FrameAccessTest, MappedFrameKeepsTheStagingRowPitchAndTitleBarHeight) {
+  fake.add_window(kWindow, {{3, 2}, {10, 20, 13, 42}, {0, 0, 3, 2}, 96});
   fake.set_staging_row_alignment(64);
   CaptureControl control = start_ok();
   std::vector<std::uint8_t> pixels(3 * 2 * 4);
@@ -87,47 +73,36 @@ TEST_F(FrameAccessTest, MappedFrameKeepsTheStagingRowPitch) {
   ASSERT_TRUE(wait_frames(1));
   const FrameSeen seen = frame(0);
   EXPECT_EQ(seen.row_pitch, 64u);
+  EXPECT_EQ(seen.title_bar_height, 20u);
   EXPECT_EQ(seen.rows, pixels);
   EXPECT_EQ(fake.mapped_textures(), 0) << "the mapping must end with the MappedFrame";
   EXPECT_TRUE(control.stop().ok());
 }
 
 TEST_F(FrameAccessTest, ReadBackFailuresLeaveNothingAllocated) {
-  const struct {
-    const char* call;
-    bool null;
-    const char* text;
-  } cases[] = {
-      {"device.create_texture_2d", false,
+  const std::pair<Broken, const char*> cases[] = {
+      {{"device.create_texture_2d"},
        "DirectX error: Windows API Error: Unspecified error "
        "(0x80004005)"},
-      {"device.create_texture_2d", true,
+      {{"device.create_texture_2d", true},
        "DirectX error: Windows API succeeded but did not return an `ID3D11Texture2D`"},
-      {"context.map", false, "Windows API error: Unspecified error (0x80004005)"},
+      {{"context.map"}, "Windows API error: Unspecified error (0x80004005)"},
   };
-  for (const auto& c : cases) {
-    fakes::FakePlatform platform;
-    platform.add_window(kWindow);
-    if (c.null) {
-      platform.return_null(c.call);
-    } else {
-      platform.fail(c.call);
-    }
-    auto local_probe = std::make_shared<HandlerProbe>();
-    auto s = settings();
-    s.handler_factory = recording_factory(local_probe);
-    auto started = start_capture_thread(std::move(s), platform);
-    ASSERT_TRUE(started.ok()) << c.call;
-    ASSERT_TRUE(platform.push_frame(kWindow));
-    ASSERT_TRUE(local_probe->wait_until([](const HandlerProbe& p) { return !p.frames.empty(); }));
+  for (const auto& [broken, text] : cases) {
+    Fresh fresh;
+    broken.apply(fresh.platform);
+    auto started = start_fresh(fresh);
+    ASSERT_TRUE(started.ok()) << broken.call;
+    ASSERT_TRUE(fresh.platform.push_frame(kWindow));
+    ASSERT_TRUE(fresh.probe->wait_until([](const HandlerProbe& p) { return !p.frames.empty(); }));
     {
-      std::lock_guard lock(local_probe->mutex);
-      EXPECT_EQ(local_probe->frames[0].read_back_error, c.text) << c.call;
+      std::lock_guard lock(fresh.probe->mutex);
+      EXPECT_EQ(fresh.probe->frames[0].read_back_error, text) << broken.call;
     }
     // Only the frame itself may still hold a texture, and nothing is mapped.
-    EXPECT_LE(platform.live_textures(), 1) << c.call;
-    EXPECT_EQ(platform.mapped_textures(), 0) << c.call;
-    EXPECT_TRUE(started->stop().ok()) << c.call;
+    EXPECT_LE(fresh.platform.live_textures(), 1) << broken.call;
+    EXPECT_EQ(fresh.platform.mapped_textures(), 0) << broken.call;
+    EXPECT_TRUE(started->stop().ok()) << broken.call;
   }
 }
 
@@ -141,16 +116,7 @@ TEST_F(FrameAccessTest, FailureInsideTheProcedureDoesNotEndTheCapture) {
   EXPECT_TRUE(control.stop().ok());
 }
 
-TEST_F(FrameAccessTest, FrameCarriesTheTitleBarHeight) {
-  fake.add_window(kWindow, {{64, 48}, {10, 20, 74, 88}, {0, 0, 64, 48}, 96});
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.push_frame(kWindow));
-  ASSERT_TRUE(wait_frames(1));
-  EXPECT_EQ(frame(0).title_bar_height, 20u);
-  EXPECT_TRUE(control.stop().ok());
-}
-
-TEST(TitleBarHeight, IsFrameHeightLessScaledClientHeight) {
+TEST(TitleBarHeight, IsFrameHeightLessScaledClientHeightOrAWindowError) {
   fakes::FakePlatform fake;
   const struct {
     platform::Rect frame;
@@ -170,10 +136,6 @@ TEST(TitleBarHeight, IsFrameHeightLessScaledClientHeight) {
     EXPECT_EQ(height.value(), c.expected)
         << c.frame.bottom << " " << c.client.bottom << " " << c.dpi;
   }
-}
-
-TEST(TitleBarHeight, FailingWindowCallsAreWindowErrors) {
-  fakes::FakePlatform fake;
   auto missing = title_bar_height(fake, 99);
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(display(missing.error()),

@@ -43,7 +43,6 @@ PlatformResult<platform::SizeInt32> FakeFrame::content_size() {
 
 PlatformResult<std::shared_ptr<platform::Texture>> FakeFrame::texture() {
   if (auto failure = platform_.enter("frame.texture")) return Err{*failure};
-  if (platform_.null_result("frame.texture")) return std::shared_ptr<platform::Texture>();
   return std::shared_ptr<platform::Texture>(texture_);
 }
 

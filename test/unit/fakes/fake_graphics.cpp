@@ -79,9 +79,6 @@ platform::PlatformResult<std::shared_ptr<platform::Texture>> FakeDevice::create_
 platform::PlatformResult<std::shared_ptr<platform::CaptureDevice>>
 FakeDevice::create_capture_device() {
   if (auto failure = platform_.enter("device.create_capture_device")) return Err{*failure};
-  if (platform_.null_result("device.create_capture_device")) {
-    return std::shared_ptr<platform::CaptureDevice>();
-  }
   return std::shared_ptr<platform::CaptureDevice>(std::make_shared<FakeCaptureDevice>());
 }
 

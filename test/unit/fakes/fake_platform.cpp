@@ -324,7 +324,7 @@ PlatformResult<platform::DeviceCreation> FakePlatform::create_device(
   enter("create_device:level", feature_level_text(*reached));
   platform::DeviceCreation made;
   made.level = *reached;
-  if (!null_result("create_device:device")) made.device = std::make_shared<FakeDevice>(*this);
+  made.device = std::make_shared<FakeDevice>(*this);
   if (!null_result("create_device:context")) made.context = std::make_shared<FakeContext>(*this);
   return made;
 }
@@ -332,7 +332,6 @@ PlatformResult<platform::DeviceCreation> FakePlatform::create_device(
 PlatformResult<std::shared_ptr<platform::CaptureItem>> FakePlatform::create_item_for_window(
     platform::WindowHandle window) {
   if (auto failure = enter("create_item_for_window")) return Err{*failure};
-  if (null_result("create_item_for_window")) return std::shared_ptr<platform::CaptureItem>();
   if (!window_size(window)) return Err{PlatformError{platform::kInvalidArg, {}}};
   // Closed is raised through the creating thread's queue, like FrameArrived.
   auto item = std::make_shared<FakeItem>(*this, window,
