@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "addon/audio_input.h"
@@ -105,26 +104,6 @@ TEST_F(OutputSessionTest, HandlerFailureEndsTheCaptureAndStopReportsIt) {
   EXPECT_TRUE(instance(1).destroyed);
   EXPECT_TRUE(stop_output("b").ok());
   EXPECT_TRUE(start("b", "small").ok()) << "a failed stop must free the id";
-}
-
-TEST_F(OutputSessionTest, AudioIsCopiedPlanarFromAnUnalignedBlock) {
-  ASSERT_TRUE(start("a", "one").ok());
-  std::vector<float> floats(1026);
-  for (std::size_t i = 0; i < floats.size(); ++i)
-    floats[i] = static_cast<float>(i);
-  std::vector<std::byte> unaligned(floats.size() * 4 + 1);
-  std::memcpy(unaligned.data() + 1, floats.data(), floats.size() * 4);
-
-  ASSERT_TRUE(send_audio_block("a", std::span(unaligned).subspan(1), 44100, 4).ok());
-  tarvix_standin_audio_info info{};
-  ASSERT_EQ(tarvix_standin_audio_block(instances_before_ + 1, 0, &info), 1);
-  EXPECT_EQ(info.no_channels, 4);
-  EXPECT_EQ(info.no_samples, 256);
-  EXPECT_EQ(info.channel_stride_in_bytes, 1024);
-  std::vector<float> sent(2048);
-  ASSERT_EQ(tarvix_standin_last_audio_samples(instances_before_ + 1, sent.data(), sent.size()),
-            1024u);
-  EXPECT_TRUE(std::equal(floats.begin(), floats.begin() + 1024, sent.begin()));
 }
 
 }  // namespace
