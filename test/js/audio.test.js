@@ -63,15 +63,6 @@ test('only sample rates from 8000 to 192000 Hz are sent', () => {
   for (const rate of [8000, 192000]) assert.equal(send(floats([1, 2]), rate, 2).sampleRate, rate);
 });
 
-test('each block goes out as planar float with a synthesized timecode', () => {
-  const block = send(floats(ramp(960)), 48000, 2);
-  assert.deepEqual(
-    { ...block, firstSamples: undefined },
-    { sampleRate: 48000, channels: 2, samples: 480, timecode: 9223372036854775807n,
-      fourcc: 'FLTp', channelStride: 1920, hasMetadata: false, timestamp: 0n,
-      firstSamples: undefined });
-});
-
 test('the script may reuse its buffer as soon as the call returns', () => {
   // Misaligned on purpose: the samples start one byte into the memory.
   const memory = Buffer.alloc(4 * 8 + 1);
