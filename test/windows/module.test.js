@@ -53,41 +53,26 @@ check('the host is a Windows 10 node.exe', () => {
   assert.match(require('node:os').release(), /^10\./);
 });
 
-check('the exports object holds exactly the three functions, in registration order', () => {
-  assert.deepEqual(Object.keys(addon), ['ndiOutputStop', 'ndiOutputStart', 'ndiOutputSendAudio']);
-  for (const [key, value] of Object.entries(addon)) {
-    assert.equal(typeof value, 'function', key);
-    assert.equal(value.name, key);
-  }
-});
-
-check('calls with nothing to do return undefined', () => {
-  assert.equal(addon.ndiOutputStop('never started'), undefined);
+check('exports are the three functions, and idle calls return undefined', () => {
+  const names = ['ndiOutputStop', 'ndiOutputStart', 'ndiOutputSendAudio'];
+  assert.deepEqual(Object.keys(addon), names);
+  assert.deepEqual(names.map((key) => addon[key].name), names);
   assert.equal(addon.ndiOutputStop('never started', 42, {}), undefined);
-  assert.equal(addon.ndiOutputStop(''), undefined);
-  for (const [rate, channels] of [[48000, 2], [7999, 2], [192001, 1], [0, 0], [44100, 4294967295]]) {
+  for (const [rate, channels] of [[48000, 2], [7999, 2], [0, 0], [44100, 4294967295]]) {
     assert.equal(addon.ndiOutputSendAudio('never started', samples, rate, channels), undefined);
   }
   assert.equal(addon.ndiOutputSendAudio('never started', Buffer.alloc(0), 48000, 1), undefined);
-  assert.equal(addon.ndiOutputSendAudio('never started', Buffer.alloc(7), 48000, 2), undefined);
 });
 
+// One case of each conversion: the decoding itself is the same code as on Linux.
 check('arguments that do not convert throw with the failing conversion', () => {
-  assert.throws(() => addon.ndiOutputStop(42), stringError('Number 42 '));
   assert.throws(() => addon.ndiOutputStop({ a: 1 }), stringError('Object {"a":1}'));
-  assert.throws(() => addon.ndiOutputStop(), stringError('Undefined'));
-  assert.throws(() => addon.ndiOutputStart(Buffer.alloc(8), null, 'name'), stringError('Null'));
   assert.throws(() => addon.ndiOutputStart(Buffer.alloc(8), 'id', true), stringError('Boolean true '));
-  assert.throws(() => addon.ndiOutputSendAudio('id', samples, 'x', 2), u32Error('String'));
   assert.throws(() => addon.ndiOutputSendAudio('id', samples, 48000), u32Error('Undefined'));
-  for (const value of ['bytes', 42]) {
-    assert.throws(() => addon.ndiOutputStart(value, 'id', 'name'),
-      { code: 'InvalidArg', message: 'Failed to create reference from Buffer' });
-  }
-  for (const value of [{}, new ArrayBuffer(8)]) {
-    assert.throws(() => addon.ndiOutputSendAudio('id', value, 48000, 2),
-      { code: 'InvalidArg', message: 'Failed to get Buffer pointer and length' });
-  }
+  assert.throws(() => addon.ndiOutputStart(42, 'id', 'name'),
+    { code: 'InvalidArg', message: 'Failed to create reference from Buffer' });
+  assert.throws(() => addon.ndiOutputSendAudio('id', {}, 48000, 2),
+    { code: 'InvalidArg', message: 'Failed to get Buffer pointer and length' });
   const boom = new RangeError('boom');
   assert.throws(() => addon.ndiOutputStop({ toJSON() { throw boom; } }), (e) => e === boom);
 });
