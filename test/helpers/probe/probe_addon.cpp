@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tarvix_standin_probe.h"
@@ -99,43 +100,17 @@ bool get_bool(const Args& a, std::size_t i, bool& out) {
   return i < a.count && napi_get_value_bool(a.env, a.values[i], &out) == napi_ok;
 }
 
-// Bytes of a Buffer or any typed array.
+// Bytes of a Buffer (a Uint8Array) or a Float32Array.
 bool get_bytes(const Args& a, std::size_t i, void*& data, std::size_t& length) {
-  if (i >= a.count) return false;
-  bool is_typed = false;
-  napi_is_typedarray(a.env, a.values[i], &is_typed);
-  if (!is_typed) {
-    return napi_get_buffer_info(a.env, a.values[i], &data, &length) == napi_ok;
-  }
   napi_typedarray_type type;
-  std::size_t elements = 0;
   napi_value array_buffer;
   std::size_t offset = 0;
-  if (napi_get_typedarray_info(a.env, a.values[i], &type, &elements, &data, &array_buffer,
-                               &offset) != napi_ok) {
+  if (i >= a.count || napi_get_typedarray_info(a.env, a.values[i], &type, &length, &data,
+                                               &array_buffer, &offset) != napi_ok) {
     return false;
   }
-  std::size_t size = 1;
-  switch (type) {
-    case napi_int16_array:
-    case napi_uint16_array:
-      size = 2;
-      break;
-    case napi_int32_array:
-    case napi_uint32_array:
-    case napi_float32_array:
-      size = 4;
-      break;
-    case napi_float64_array:
-    case napi_bigint64_array:
-    case napi_biguint64_array:
-      size = 8;
-      break;
-    default:
-      size = 1;
-  }
-  length = elements * size;
-  return true;
+  if (type == napi_float32_array) length *= sizeof(float);
+  return type == napi_float32_array || type == napi_uint8_array;
 }
 
 bool get_handle(const Args& a, std::size_t i, NDIlib_send_instance_t& handle) {
@@ -146,24 +121,15 @@ bool get_handle(const Args& a, std::size_t i, NDIlib_send_instance_t& handle) {
 }
 
 const char* call_name(int32_t call) {
-  switch (call) {
-    case TARVIX_CALL_INITIALIZE:
-      return "initialize";
-    case TARVIX_CALL_DESTROY:
-      return "destroy";
-    case TARVIX_CALL_SEND_CREATE:
-      return "sendCreate";
-    case TARVIX_CALL_SEND_VIDEO:
-      return "sendVideo";
-    case TARVIX_CALL_SEND_AUDIO:
-      return "sendAudio";
-    case TARVIX_CALL_FLUSH:
-      return "flush";
-    case TARVIX_CALL_SEND_DESTROY:
-      return "sendDestroy";
-    default:
-      return "unknown";
+  static const std::pair<int32_t, const char*> names[] = {
+      {TARVIX_CALL_INITIALIZE, "initialize"},   {TARVIX_CALL_DESTROY, "destroy"},
+      {TARVIX_CALL_SEND_CREATE, "sendCreate"},  {TARVIX_CALL_SEND_VIDEO, "sendVideo"},
+      {TARVIX_CALL_SEND_AUDIO, "sendAudio"},    {TARVIX_CALL_FLUSH, "flush"},
+      {TARVIX_CALL_SEND_DESTROY, "sendDestroy"}};
+  for (const auto& [value, name] : names) {
+    if (value == call) return name;
   }
+  return "unknown";
 }
 
 std::string fourcc_text(int32_t fourcc) {
