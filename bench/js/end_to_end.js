@@ -25,19 +25,28 @@ function cpuOf(task) {
   }
 }
 
-// CPU seconds of this process's threads named `name`, summed.
-function threadCpu(name) {
-  let seconds = 0;
+// Minor page faults of one thread: the 10th field of stat.
+function faultsOf(task) {
+  const stat = fs.readFileSync(`${task}/stat`, 'utf8');
+  return Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[7]);
+}
+
+// `of` summed over this process's threads named `name`.
+function sumOverThreads(name, of) {
+  let sum = 0;
   for (const tid of fs.readdirSync('/proc/self/task')) {
     const task = `/proc/self/task/${tid}`;
     try {
-      if (fs.readFileSync(`${task}/comm`, 'utf8').trim() === name) seconds += cpuOf(task);
+      if (fs.readFileSync(`${task}/comm`, 'utf8').trim() === name) sum += of(task);
     } catch {
       // The thread ended meanwhile.
     }
   }
-  return seconds;
+  return sum;
 }
+
+const threadCpu = (name) => sumOverThreads(name, cpuOf);
+const threadFaults = (name) => sumOverThreads(name, faultsOf);
 
 async function measure(width, height) {
   const window = await TestWindow.open({ width, height });
@@ -49,16 +58,19 @@ async function measure(width, height) {
   const frames0 = instanceNamed(name).videoFrames;
   const capture0 = threadCpu('tarvix capture');
   const watch0 = threadCpu('tarvix-x11-watch');
+  const faults0 = threadFaults('tarvix capture');
   const start = process.hrtime.bigint();
   await sleep(opts.seconds * 1000);
   const frames = instanceNamed(name).videoFrames - frames0;
   const seconds = Number(process.hrtime.bigint() - start) / 1e9;
   const capture = threadCpu('tarvix capture') - capture0;
   const watch = threadCpu('tarvix-x11-watch') - watch0;
+  const faults = threadFaults('tarvix capture') - faults0;
   addon.ndiOutputStop(name);
   await window.command('animate off');
   await window.close();
-  return { fps: frames / seconds, captureMs: (capture * 1e3) / frames, watchMs: (watch * 1e3) / frames };
+  return { fps: frames / seconds, captureMs: (capture * 1e3) / frames, watchMs: (watch * 1e3) / frames,
+    faults: faults / frames };
 }
 
 async function main() {
@@ -73,6 +85,8 @@ async function main() {
     row('frames per second delivered', 'fps', 'fps');
     row('capture thread CPU per frame', 'captureMs', 'ms',
       width >= 3840 && copy === 'no stand-in copy' ? '<= 8' : undefined);
+    row('capture thread page faults per frame', 'faults', 'per frame',
+      width >= 3840 ? '0' : undefined);
     row('X11 watcher thread CPU per frame', 'watchMs', 'ms');
   }
 }
