@@ -27,7 +27,7 @@ class CaptureStartTest : public CaptureTest {
 };
 
 TEST_F(CaptureStartTest, WithoutTheServiceEvenDefaultSettingsAreUnsupported) {
-  fake.set_contract_present(false);
+  fake.return_null("is_api_contract_present");
   CaptureSettings defaults;
   defaults.window = kWindow;
   defaults.handler_factory = recording_factory(probe, flags);
@@ -46,20 +46,16 @@ TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
     const char* missing;
     ServiceKind kind;
   } cases[] = {
-      {"IsSupported", ServiceKind::Unsupported},
-      {"IsCursorCaptureEnabled", ServiceKind::CursorUnsupported},
-      {"IsBorderRequired", ServiceKind::BorderUnsupported},
-      {"IncludeSecondaryWindows", ServiceKind::SecondaryWindowsUnsupported},
-      {"MinUpdateInterval", ServiceKind::MinUpdateIntervalUnsupported},
-      {"DirtyRegionMode", ServiceKind::DirtyRegionUnsupported},
+      {"is_capture_supported", ServiceKind::Unsupported},
+      {"is_property_present:IsCursorCaptureEnabled", ServiceKind::CursorUnsupported},
+      {"is_property_present:IsBorderRequired", ServiceKind::BorderUnsupported},
+      {"is_property_present:IncludeSecondaryWindows", ServiceKind::SecondaryWindowsUnsupported},
+      {"is_property_present:MinUpdateInterval", ServiceKind::MinUpdateIntervalUnsupported},
+      {"is_property_present:DirtyRegionMode", ServiceKind::DirtyRegionUnsupported},
   };
   for (const auto& c : cases) {
     Fresh fresh;
-    if (std::string(c.missing) == "IsSupported") {
-      fresh.platform.set_capture_supported(false);
-    } else {
-      fresh.platform.remove_property(c.missing);
-    }
+    fresh.platform.return_null(c.missing);
     auto started = start_fresh(fresh, [](CaptureSettings& s) {
       s.secondary_windows = SecondaryWindowsSetting::Off;
       s.min_update_interval = MinUpdateIntervalSetting::Custom({1, 0});
@@ -74,7 +70,7 @@ TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
 }
 
 TEST_F(CaptureStartTest, CursorDefaultNeedsNoCursorProperty) {
-  fake.remove_property("IsCursorCaptureEnabled");
+  fake.return_null("is_property_present:IsCursorCaptureEnabled");
   auto s = settings();
   s.cursor = CursorSetting::Default;
   auto started = start(std::move(s));

@@ -90,21 +90,6 @@ void FakePlatform::set_feature_level(platform::FeatureLevel level) {
   level_ = level;
 }
 
-void FakePlatform::set_contract_present(bool present) {
-  std::lock_guard lock(mutex_);
-  contract_present_ = present;
-}
-
-void FakePlatform::set_capture_supported(bool supported) {
-  std::lock_guard lock(mutex_);
-  capture_supported_ = supported;
-}
-
-void FakePlatform::remove_property(std::string property) {
-  std::lock_guard lock(mutex_);
-  missing_properties_.insert(std::move(property));
-}
-
 void FakePlatform::set_staging_row_alignment(std::uint32_t alignment) {
   std::lock_guard lock(mutex_);
   staging_alignment_ = std::max<std::uint32_t>(alignment, 1);
@@ -287,21 +272,20 @@ FakePlatform::create_dispatcher_queue_controller() {
 PlatformResult<bool> FakePlatform::is_api_contract_present(std::string_view contract,
                                                            std::uint16_t major) {
   if (auto failure = enter("is_api_contract_present")) return Err{*failure};
-  std::lock_guard lock(mutex_);
-  return contract_present_ && contract == platform::kUniversalApiContract && major <= 8;
+  return !null_result("is_api_contract_present") && contract == platform::kUniversalApiContract &&
+         major <= 8;
 }
 
 PlatformResult<bool> FakePlatform::is_property_present(std::string_view type,
                                                        std::string_view property) {
   if (auto failure = enter("is_property_present", std::string(property))) return Err{*failure};
-  std::lock_guard lock(mutex_);
-  return type == platform::kCaptureSessionType && missing_properties_.count(property) == 0;
+  return type == platform::kCaptureSessionType &&
+         !null_result("is_property_present:" + std::string(property));
 }
 
 PlatformResult<bool> FakePlatform::is_capture_supported() {
   if (auto failure = enter("is_capture_supported")) return Err{*failure};
-  std::lock_guard lock(mutex_);
-  return capture_supported_;
+  return !null_result("is_capture_supported");
 }
 
 PlatformResult<platform::DeviceCreation> FakePlatform::create_device(

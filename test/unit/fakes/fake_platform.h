@@ -60,12 +60,10 @@ class FakePlatform : public platform::portable::PortablePlatform {
   // ":argument" suffix) after letting `skip` through, `times` times (-1:
   // always). get_message fails by returning -1.
   void fail(std::string call, platform::PlatformError error = {}, int skip = 0, int times = -1);
-  // Makes a call that returns an object succeed with none.
+  // Makes a call that returns an object succeed with none, or one that
+  // answers a question (with its ":argument", if any) answer false.
   void return_null(std::string call);
   void set_feature_level(platform::FeatureLevel level);
-  void set_contract_present(bool present);
-  void set_capture_supported(bool supported);
-  void remove_property(std::string property);
   // Row pitch of staging textures is 4 * width rounded up to this.
   void set_staging_row_alignment(std::uint32_t alignment);
   // Calls named `call` wait at the gate until it is opened.
@@ -143,13 +141,10 @@ class FakePlatform : public platform::portable::PortablePlatform {
   std::set<std::string, std::less<>> null_results_;
   std::set<std::string, std::less<>> gates_;
   std::map<std::string, int, std::less<>> waiting_;
-  std::set<std::string, std::less<>> missing_properties_;
   std::map<platform::WindowHandle, FakeWindow> windows_;
   std::vector<std::weak_ptr<FakeItem>> items_;
   std::vector<std::weak_ptr<FakePool>> pools_;
   platform::FeatureLevel level_ = platform::FeatureLevel::Level11_1;
-  bool contract_present_ = true;
-  bool capture_supported_ = true;
   std::uint32_t staging_alignment_ = 1;
   int live_textures_ = 0;
   int mapped_textures_ = 0;
