@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -62,11 +63,16 @@ void EventWatcher::run(std::stop_token stop) {
       return;
     }
     const auto next = callbacks_.on_idle();
-    // on_idle may have made requests whose replies brought events along.
-    if (!drain_events()) {
+    // Events that arrived while on_idle ran. Only on_idle acts on what an
+    // event changed (a destroyed window raises Closed there), and poll would
+    // not report events already read off the socket: go round again rather
+    // than sleep with them unanswered.
+    const auto late = drain_events();
+    if (!late) {
       callbacks_.on_broken();
       return;
     }
+    if (*late > 0) continue;
     pollfd fds[] = {{x_fd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
     if (poll(fds, 2, poll_timeout(next)) < 0 && errno != EINTR) {
       callbacks_.on_broken();
@@ -79,12 +85,14 @@ void EventWatcher::run(std::stop_token stop) {
   }
 }
 
-// Returns false once the connection has broken.
-bool EventWatcher::drain_events() {
+// How many events it handled; none once the connection has broken.
+std::optional<std::size_t> EventWatcher::drain_events() {
   xcb_connection_t* c = connection_->raw();
-  while (XReply<xcb_generic_event_t> event{xcb_poll_for_event(c)})
+  std::size_t handled = 0;
+  for (; XReply<xcb_generic_event_t> event{xcb_poll_for_event(c)}; ++handled)
     callbacks_.on_event(*event);
-  return !connection_->broken();
+  if (connection_->broken()) return std::nullopt;
+  return handled;
 }
 
 }  // namespace tarvix::capture::platform::x11

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,7 +26,8 @@ class EventWatcher {
     // One X event (errors of unchecked requests included).
     std::function<void(const xcb_generic_event_t&)> on_event;
     // After each round of events and on every wake: do what is due now and
-    // say when to be called again (none: only on news).
+    // say when to be called again (none: only on news). The thread never
+    // sleeps on an event handled after the last call.
     std::function<std::optional<Clock::time_point>()> on_idle;
     // The connection broke; the watcher stops after this.
     std::function<void()> on_broken;
@@ -52,7 +54,7 @@ class EventWatcher {
 
  private:
   void run(std::stop_token stop);
-  bool drain_events();
+  std::optional<std::size_t> drain_events();
 
   std::shared_ptr<XConnection> connection_;
   Callbacks callbacks_;
