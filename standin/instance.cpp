@@ -14,13 +14,18 @@ std::optional<std::string> optional_string(const char* text) {
   return std::string(text);
 }
 
-// The spare when only this instance holds it (readers obtain only the
-// current bytes, so a count of one cannot grow meanwhile), else new memory.
+// The spare when only this instance holds it and it has the size (readers
+// obtain only the current bytes, so a count of one cannot grow meanwhile),
+// else new memory.
 std::shared_ptr<std::vector<uint8_t>> bytes_for(std::shared_ptr<std::vector<uint8_t>> spare,
                                                 std::size_t size) {
-  if (!spare || spare.use_count() != 1) spare = std::make_shared<std::vector<uint8_t>>();
-  // resize keeps the allocation when the size is unchanged.
-  spare->resize(size);
+  if (!spare || spare.use_count() != 1 || spare->size() != size) {
+    return std::make_shared<std::vector<uint8_t>>(size);
+  }
+  // use_count() is a relaxed read. The count increment of a copy reads the
+  // decrement with which the last reader let go, which orders that reader's
+  // reads of the bytes before the writes that follow here.
+  [[maybe_unused]] const auto ordered = spare;
   return spare;
 }
 

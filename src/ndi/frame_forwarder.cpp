@@ -8,6 +8,7 @@
 #include "support/fatal.h"
 
 namespace tarvix::ndi {
+
 capture::HandlerFactory NdiFrameForwarder::factory(NdiSender sender) {
   return [sender = std::move(sender)](std::shared_ptr<capture::platform::Device>,
                                       std::shared_ptr<capture::platform::DeviceContext>)
