@@ -12,24 +12,35 @@ using Pair = std::pair<int32_t, uint64_t>;
 const Pair kInit{TARVIX_CALL_INITIALIZE, 0};
 const Pair kDestroy{TARVIX_CALL_DESTROY, 0};
 
-using RuntimeTest = StandinTest;
-
 // Runs acquire on its own thread and keeps what it got.
 struct Acquirer {
   std::optional<Result<NdiRuntime, NdiError>> result;
-  std::thread thread{[this] { result.emplace(NdiRuntime::acquire()); }};
+  std::thread thread;
+  void start() {
+    thread = std::thread([this] { result.emplace(NdiRuntime::acquire()); });
+  }
   void join() { thread.join(); }
 };
 
+class RuntimeTest : public StandinTest {
+ protected:
+  // Two acquires meet one initialise: the first is held inside
+  // NDIlib_initialize until the second waits for it, then both finish.
+  static void acquire_twice_during_one_initialise(Acquirer& first, Acquirer& second) {
+    tarvix_standin_pause(TARVIX_CALL_INITIALIZE, 1);
+    first.start();
+    ASSERT_EQ(tarvix_standin_wait_paused(TARVIX_CALL_INITIALIZE, 1), 1);
+    second.start();
+    ASSERT_TRUE(runtime_waiters_reach(1));
+    tarvix_standin_pause(TARVIX_CALL_INITIALIZE, 0);
+    first.join();
+    second.join();
+  }
+};
+
 TEST_F(RuntimeTest, ConcurrentAcquiresInitialiseOnce) {
-  tarvix_standin_pause(TARVIX_CALL_INITIALIZE, 1);
-  Acquirer first;
-  ASSERT_EQ(tarvix_standin_wait_paused(TARVIX_CALL_INITIALIZE, 1), 1);
-  Acquirer second;
-  ASSERT_TRUE(runtime_waiters_reach(1));
-  tarvix_standin_pause(TARVIX_CALL_INITIALIZE, 0);
-  first.join();
-  second.join();
+  Acquirer first, second;
+  ASSERT_NO_FATAL_FAILURE(acquire_twice_during_one_initialise(first, second));
 
   ASSERT_TRUE(first.result->ok());
   ASSERT_TRUE(second.result->ok());
@@ -46,14 +57,8 @@ TEST_F(RuntimeTest, ConcurrentAcquiresInitialiseOnce) {
 
 TEST_F(RuntimeTest, WaitersRetryAFailedInitialise) {
   tarvix_standin_fail_next_initialize(1);
-  tarvix_standin_pause(TARVIX_CALL_INITIALIZE, 1);
-  Acquirer first;
-  ASSERT_EQ(tarvix_standin_wait_paused(TARVIX_CALL_INITIALIZE, 1), 1);
-  Acquirer second;
-  ASSERT_TRUE(runtime_waiters_reach(1));
-  tarvix_standin_pause(TARVIX_CALL_INITIALIZE, 0);
-  first.join();
-  second.join();
+  Acquirer first, second;
+  ASSERT_NO_FATAL_FAILURE(acquire_twice_during_one_initialise(first, second));
 
   ASSERT_FALSE(first.result->ok());
   EXPECT_EQ(first.result->error().debug(), "InitializationFailed(\"NDIlib_initialize failed\")");
@@ -84,6 +89,7 @@ TEST_F(RuntimeTest, AcquireDuringLastReleaseWaitsForDestroy) {
   std::thread releaser([&] { held.reset(); });
   ASSERT_EQ(tarvix_standin_wait_paused(TARVIX_CALL_DESTROY, 1), 1);
   Acquirer acquirer;
+  acquirer.start();
   ASSERT_TRUE(runtime_waiters_reach(1));
   tarvix_standin_pause(TARVIX_CALL_DESTROY, 0);
   releaser.join();
