@@ -55,11 +55,12 @@ check "the Linux module needs only libndi.so.6, libxcb*, libc, libm and the load
 # The window program is the repository's; the script that drives it is the user's.
 run() {
   cd "$work/app" &&
-    user LD_LIBRARY_PATH="$work/runtime" TARVIX_NDI_STANDIN_DIR="$work/sources" \
-      timeout 120 node publish_window.mjs "$root/build/test/tarvix_test_window"
+    timeout 120 env -i HOME="$work" PATH="$work/bin" DISPLAY="$DISPLAY" \
+      LD_LIBRARY_PATH="$work/runtime" TARVIX_NDI_STANDIN_DIR="$work/sources" \
+      node publish_window.mjs "$root/build/test/tarvix_test_window"
 }
 export work root
-export -f run user
+export -f run
 check "imported and required in that project, it publishes a window with frames arriving" \
   scripts/with-xvfb bash -c run
 
