@@ -46,11 +46,12 @@ function runtimeHint() {
   const standin = [path.join(__dirname, 'build', 'standin'),
     path.join(__dirname, 'build-windows', 'standin')].find((dir) => fs.existsSync(dir));
   if (process.platform === 'win32') {
+    const named = process.env.NDI_RUNTIME_DIR_V6;
     return '\nThe NDI runtime (Processing.NDI.Lib.x64.dll) was not found. Install the NDI 6 ' +
-      'runtime (https://ndi.link/NDIRedistV6): its installer sets NDI_RUNTIME_DIR_V6 to its ' +
-      'folder, which is searched before PATH' +
-      (process.env.NDI_RUNTIME_DIR_V6 ?
-        ` (NDI_RUNTIME_DIR_V6 is ${process.env.NDI_RUNTIME_DIR_V6}, without the DLL).` : '.') +
+      'runtime (https://ndi.link/NDIRedistV6): its installer names its folder in ' +
+      'NDI_RUNTIME_DIR_V6, which is searched when the module loads, then ' +
+      'NDI_RUNTIME_DIR_V5 and PATH' +
+      (named ? ` (NDI_RUNTIME_DIR_V6 is set to ${named}, which lacks the DLL).` : '.') +
       (standin ? ` In this checkout the stand-in runtime is in ${standin}.` : '');
   }
   return '\nThe NDI runtime library libndi.so.6 was not found. Install it on the loader\'s ' +
