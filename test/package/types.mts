@@ -1,9 +1,7 @@
-// Compiled with tsc --noEmit in a consumer project: the typed signatures
-// match how the package is used from an ES module...
+// tsc --noEmit in a consumer project: index.d.ts fits an ES module...
 import { ndiOutputStart, ndiOutputSendAudio, ndiOutputStop } from 'tarvix-ndi-addon';
 
-const handle: Buffer = Buffer.alloc(8);
-const started: undefined = ndiOutputStart(handle, 'id', 'name');
+const started: undefined = ndiOutputStart(Buffer.alloc(8), 'id', 'name');
 ndiOutputSendAudio('id', new Float32Array(960), 48000, 2);
 ndiOutputStop('id');
 export { started };
