@@ -13,7 +13,7 @@ using platform::PlatformResult;
 namespace {
 
 // Long enough for a loaded sanitizer build, short enough to end a hung test.
-constexpr std::chrono::seconds kWaitLimit{60};
+constexpr std::chrono::seconds kWaitLimit{20};
 
 PlatformError no_window() {
   return {platform::hresult_from_win32(1400), "Invalid window handle."};
