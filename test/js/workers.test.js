@@ -6,34 +6,14 @@
 // and the main thread can feed and stop it.
 const test = require('node:test');
 const assert = require('node:assert');
-const { spawn } = require('node:child_process');
 const path = require('node:path');
-const { childEnv } = require('../stress/build_paths');
+const { runNodeChild } = require('../stress/fuzz_runner');
 
-function runChild(args, timeoutMs = 120000) {
-  return new Promise((resolve) => {
-    const child = spawn(process.execPath, [path.join(__dirname, '..', 'stress', 'workers_child.js'), ...args],
-      { env: childEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
-    let out = '';
-    let err = '';
-    child.stdout.on('data', (d) => { out += d; });
-    child.stderr.on('data', (d) => { err += d; });
-    const timer = setTimeout(() => child.kill('SIGKILL'), timeoutMs);
-    child.on('close', (code, signal) => {
-      clearTimeout(timer);
-      let report = null;
-      try {
-        report = JSON.parse(out.trim().split('\n').pop());
-      } catch {
-        report = null;
-      }
-      resolve({ code, signal, report, stderr: err });
-    });
-  });
-}
+const child = path.join(__dirname, '..', 'stress', 'workers_child.js');
 
 test('worker threads and the main thread share outputs without a crash, a hang or a double stop', { skip: !process.env.DISPLAY && 'needs an X server' }, async () => {
-  const { code, signal, report, stderr } = await runChild(['--workers', '3', '--iterations', '150']);
+  const { code, signal, report, stderr } =
+    await runNodeChild([child, '--workers', '3', '--iterations', '150'], 120000);
   assert.strictEqual(signal, null, `the process died of ${signal} (killed after a hang?)\n${stderr}`);
   assert.strictEqual(code, 0, `exit ${code}: ${report && report.error}\n${stderr}`);
   const threads = [report.main, ...report.workers];
