@@ -63,7 +63,7 @@ TEST_F(FrameAccessTest, FrameAfterStopIsNotTaken) {
 
 TEST_F(FrameAccessTest, MappedFrameKeepsTheStagingRowPitchAndTitleBarHeight) {
   fake.add_window(kWindow, {{3, 2}, {10, 20, 13, 42}, {0, 0, 3, 2}, 96});
-  fake.set_staging_row_alignment(64);
+  fake.set_staging_rows(64);
   CaptureControl control = start_ok();
   std::vector<std::uint8_t> pixels(3 * 2 * 4);
   for (std::size_t i = 0; i < pixels.size(); ++i)
