@@ -2,7 +2,7 @@
 
 // Decoding a Buffer argument takes a reference to it; none may outlive the
 // call. What each wrong argument throws is checked call by call against its
-// expected outcome by the script-surface fuzzer (fuzz.test.js).
+// expected outcome by the script-surface fuzzer (reliability.test.js).
 const test = require('node:test');
 const assert = require('node:assert');
 const { spawnSync } = require('node:child_process');

@@ -14,18 +14,13 @@
 const MAX_AUDIO_SAMPLES = 16 * 1024 * 1024;
 const MAX_SAMPLES_PER_CHANNEL = 0x1fffffff;
 
+const typeNames = {
+  undefined: 'Undefined', boolean: 'Boolean', number: 'Number', string: 'String',
+  symbol: 'Symbol', function: 'Function', object: 'Object',
+};
+
 function typeName(value) {
-  if (value === undefined) return 'Undefined';
-  if (value === null) return 'Null';
-  switch (typeof value) {
-    case 'boolean': return 'Boolean';
-    case 'number': return 'Number';
-    case 'string': return 'String';
-    case 'symbol': return 'Symbol';
-    case 'function': return 'Function';
-    case 'object': return 'Object';
-    default: return 'Unknown';  // bigint
-  }
+  return value === null ? 'Null' : typeNames[typeof value] || 'Unknown';  // bigint: Unknown
 }
 
 // The module's description of a value that is not a string, or the
@@ -83,10 +78,6 @@ function decodeFailure(slot, value) {
   };
 }
 
-function viewBytes(view) {
-  return Buffer.from(view.buffer, view.byteOffset, view.byteLength);
-}
-
 // The output id as the module keys it: its UTF-8 bytes (lone surrogates
 // become U+FFFD on the way, as Node-API converts them).
 function idKey(id) {
@@ -118,7 +109,7 @@ function senderNameFailure(name) {
 }
 
 function handleOf(view) {
-  const bytes = viewBytes(view);
+  const bytes = Buffer.from(view.buffer, view.byteOffset, view.byteLength);
   return bytes.length >= 8 ? bytes.readBigUInt64LE(0) : null;
 }
 
@@ -232,4 +223,4 @@ function matches(expected, actual) {
   return [expected, ...(expected.alternatives || [])].some((e) => matchesOne(e, actual));
 }
 
-module.exports = { CallOracle, matches, idKey, viewBytes };
+module.exports = { CallOracle, matches };

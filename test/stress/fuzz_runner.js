@@ -47,9 +47,9 @@ async function runFuzzChild({ seed, calls, live, worker = false, timeoutMs = 120
   let reason;
   if (timedOut) reason = `no end after ${timeoutMs} ms (hang)`;
   else if (signal) reason = `killed by ${signal} (crash)`;
-  else if (summary && summary.tally && summary.liveInstances) {
+  else if (summary && summary.calls && summary.liveInstances) {
     reason = `${summary.liveInstances} send instances left alive after stopping every id`;
-  } else if (summary && summary.tally) {
+  } else if (summary && summary.calls) {
     reason = `exit ${code} after a clean run (a sanitizer report at exit?)`;
   } else if (summary) reason = last;
   else reason = `exit ${code} without a summary (crash or abort)`;
