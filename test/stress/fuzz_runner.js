@@ -1,7 +1,8 @@
 'use strict';
 // Runs fuzz_child.js (and other long-run children) in a child process and
-// judges how it ended: a summary line and exit 0 is a pass; a described mismatch, a signal, an abort
-// message or a run past its time limit is a failure, reported with the seed.
+// judges how it ended: a summary line and exit 0 is a pass; a described
+// mismatch, a signal, an abort message or a run past its time limit is a
+// failure, reported with the seed.
 const { spawn } = require('node:child_process');
 const path = require('node:path');
 const { childEnv } = require('./build_paths');
