@@ -40,7 +40,7 @@ TEST_F(CaptureThreadTest, EachWayACaptureEndsComesBackFromStop) {
   const struct {
     const char* how;
     void (*script)(HandlerProbe&);
-    bool close;           // the window closes instead of two frames arriving
+    bool close;           // the window closes before two frames arrive
     const char* stopped;  // the stop's error text, "" for success
   } cases[] = {
       {"window closed", [](HandlerProbe&) {}, true, ""},
@@ -62,12 +62,13 @@ TEST_F(CaptureThreadTest, EachWayACaptureEndsComesBackFromStop) {
         fresh.platform.wait_until([&] { return fresh.platform.waiting_at("get_message"); }));
     if (c.close) {
       ASSERT_TRUE(fresh.platform.close_window(kWindow)) << c.how;
-    } else {
-      ASSERT_TRUE(fresh.platform.push_frame(kWindow) && fresh.platform.push_frame(kWindow));
+      fresh.platform.resize_window(kWindow, {64, 48});  // its last frame comes after Closed
     }
+    ASSERT_TRUE(fresh.platform.push_frame(kWindow) && fresh.platform.push_frame(kWindow));
     fresh.platform.open("get_message");
     ASSERT_TRUE(fresh.platform.wait_until([&] { return capture_thread_ended(fresh.platform); }))
         << c.how;
+    EXPECT_EQ(fresh.platform.count("pool.try_get_next_frame"), c.close ? 0 : 1) << c.how;
     EXPECT_EQ(fresh.probe->frame_count(), c.close ? 0u : 1u) << c.how;
     EXPECT_EQ(fresh.probe->closed, c.close ? 1 : 0) << c.how;
     auto stopped = started->stop();
