@@ -3,12 +3,22 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <future>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "capture/capture_error.h"
+#include "capture/platform/x11/shm_segment.h"
 #include "x11/capture_fixture.h"
 #include "x11/test_window_process.h"
 
@@ -16,6 +26,7 @@ namespace tarvix::x11_test {
 namespace {
 
 using capture::CaptureError;
+using namespace std::chrono_literals;
 
 // 100 MB frames are slow to copy and compare under the sanitizers.
 constexpr std::chrono::seconds kLargePatience{90};
@@ -201,6 +212,47 @@ TEST_F(X11Capture, LargeWindowIsReadWhole) {
   EXPECT_TRUE(stop());
 }
 
+// Marked for removal while only we have it attached, so no kill at any
+// point can leave it behind. A server that hangs on the attach shows it,
+// and that wait ends at the bound too.
+TEST_F(X11Capture, SharedMemoryIsMarkedForRemovalBeforeTheServerAttachesIt) {
+  ASSERT_TRUE(server_.ready());
+  auto connection = capture::platform::x11::XConnection::open();
+  ASSERT_TRUE(connection);
+  constexpr std::size_t kBytes = 3 << 20;
+  // perms of our segment as the kernel lists it; none when there is none.
+  auto our_segment = [] {
+    std::ifstream list("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(list, line);
+    while (std::getline(list, line)) {
+      std::istringstream fields(line);
+      long long key = 0, id = 0, size = 0, creator = 0;
+      std::string perms;
+      fields >> key >> id >> perms >> size >> creator;
+      if (creator == getpid() && size == static_cast<long long>(kBytes)) {
+        return std::optional<int>(std::stoi(perms, nullptr, 8));
+      }
+    }
+    return std::optional<int>();
+  };
+  server_.freeze(true);
+  auto created = std::async(std::launch::async, [&] {
+    return capture::platform::x11::ShmSegment::create(connection.value(), kBytes);
+  });
+  std::optional<int> perms;
+  for (int i = 0; i < 2000 && !perms; ++i, std::this_thread::sleep_for(1ms))
+    perms = our_segment();
+  ASSERT_TRUE(perms);
+  EXPECT_NE(*perms & 01000, 0) << "not marked for removal while the server attaches it";
+  auto segment = created.get();
+  server_.freeze(false);
+  ASSERT_FALSE(segment.ok());
+  EXPECT_NE(segment.error().message.find("did not answer within 3 s"), std::string::npos)
+      << segment.error().message;
+  EXPECT_FALSE(our_segment());
+}
+
 class X11CaptureWithoutSharedMemory : public CaptureTest {
  protected:
   X11CaptureWithoutSharedMemory() : CaptureTest({"-extension", "MIT-SHM"}) {}
@@ -215,20 +267,66 @@ TEST_F(X11CaptureWithoutSharedMemory, LargeWindowIsReadInStrips) {
   EXPECT_TRUE(stop());
 }
 
-TEST(X11Device, AnUnreachableDisplayFailsTheDeviceNamingTheDisplay) {
+// A listening socket where an X server's would be, that never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    for (int n = 200; n < 1000 && display_.empty(); ++n) {
+      const std::string path = "/tmp/.X11-unix/X" + std::to_string(n);
+      struct stat st {};
+      if (stat(path.c_str(), &st) == 0 ||
+          stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) == 0)
+        continue;
+      fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      path.copy(address.sun_path, sizeof address.sun_path - 1);
+      if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+          listen(fd_, 8) == 0) {
+        path_ = path;
+        display_ = std::string(":").append(std::to_string(n));
+      } else {
+        close(fd_);
+      }
+    }
+  }
+  ~SilentServer() {
+    if (display_.empty()) return;
+    close(fd_);
+    unlink(path_.c_str());
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  int fd_ = -1;
+  std::string path_, display_;
+};
+
+// Each fails the start (at most the bound later) with a text that names the
+// display and says why.
+TEST(X11Device, DisplaysThatCannotServeFailTheDeviceNamingTheDisplay) {
+  SilentServer silent;
+  ASSERT_FALSE(silent.display().empty());
+  const std::pair<std::string, std::string> rows[] = {
+      {":4999", "cannot connect to the server"},
+      {silent.display(), "the X server did not answer within 3 s"},
+  };
   const char* saved = std::getenv("DISPLAY");
   const std::string restore = saved ? saved : "";
-  setenv("DISPLAY", ":4999", 1);
-  auto started = start_capture(0x200000, std::make_shared<Recorder>());
+  for (const auto& [display, why] : rows) {
+    SCOPED_TRACE(display);
+    setenv("DISPLAY", display.c_str(), 1);
+    auto started = start_capture(0x200000, std::make_shared<Recorder>());
+    ASSERT_FALSE(started.ok());
+    EXPECT_EQ(started.error().kind, CaptureError::Kind::DeviceFailed);
+    const std::string text = capture::display(started.error());
+    EXPECT_NE(text.find("\"" + display + "\": " + why), std::string::npos) << text;
+  }
   if (saved) {
     setenv("DISPLAY", restore.c_str(), 1);
   } else {
     unsetenv("DISPLAY");
   }
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(started.error().kind, CaptureError::Kind::DeviceFailed);
-  EXPECT_NE(capture::display(started.error()).find("\":4999\""), std::string::npos)
-      << capture::display(started.error());
 }
 
 }  // namespace

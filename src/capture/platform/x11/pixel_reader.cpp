@@ -19,7 +19,7 @@ constexpr std::uint32_t kReplyHeaderBytes = 32;
 
 XResult<void> read_shared(XConnection& connection, const ReadArea& a, const ShmSegment& segment) {
   xcb_connection_t* c = connection.raw();
-  auto reply = await_reply(c,
+  auto reply = await_reply(connection,
                            xcb_shm_get_image(c, a.drawable, a.x, a.y, a.width, a.height, kAllPlanes,
                                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment.id(), 0),
                            xcb_shm_get_image_reply);
@@ -35,7 +35,7 @@ XResult<void> read_strips(XConnection& connection, const ReadArea& a, std::uint8
   for (std::uint32_t top = 0; top < a.height; top += rows_per_strip) {
     const auto rows = static_cast<std::uint16_t>(std::min(rows_per_strip, a.height - top));
     auto reply =
-        await_reply(c,
+        await_reply(connection,
                     xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, a.drawable, a.x,
                                   static_cast<std::int16_t>(a.y + static_cast<std::int32_t>(top)),
                                   a.width, rows, kAllPlanes),
