@@ -40,7 +40,7 @@ Result<VideoFrame, NdiError> NdiFrameForwarder::build_frame(int32_t width, int32
   // pack_straight_alpha writes every byte, so a kept buffer of the same
   // size is not zeroed again. A new size lets go of the old buffer instead
   // of keeping the larger of the two; the record checks the size before it
-  // allocates, so a refused frame costs no memory.
+  // allocates.
   return VideoFrame::build_bgra_to_overwrite(width, height, std::exchange(buffer_, {}));
 }
 
@@ -49,10 +49,17 @@ capture::HandlerResult NdiFrameForwarder::handle_frame(capture::CaptureFrame& fr
   // Sizes above the signed range arrive negative and are refused by the record.
   const auto width = static_cast<int32_t>(frame.width());
   const auto height = static_cast<int32_t>(frame.height());
-  auto mapped = frame.read_back();
-  if (!mapped) return Err{capture::HandlerError{display(mapped.error())}};
+  // The size is checked before anything is read: a refused frame costs
+  // neither the read nor its memory.
   auto video = build_frame(width, height);
   if (!video) return Err{capture::HandlerError{video.error().display()}};
+  auto mapped = frame.read_back();
+  if (!mapped) {
+    buffer_ = std::move(video).value().take_buffer();
+    // Pixels that were not read from the window are never sent.
+    if (capture::frame_not_ready(mapped.error())) return {};
+    return Err{capture::HandlerError{display(mapped.error())}};
+  }
   pack_straight_alpha(mapped.value(), video.value());
   sender_.send_video(video.value());
   buffer_ = std::move(video).value().take_buffer();

@@ -51,6 +51,7 @@ TEST(OutputSessionTest, HandlerFailureEndsTheCaptureAndStopReportsIt) {
             "Windows capture error: Frame handler error: Invalid frame data: Video frame exceeds "
             "maximum size: 104878080 bytes > 104857600 bytes");
   EXPECT_TRUE(tarvix::testing::standin_instance(first).destroyed);
+  EXPECT_EQ(fake.count("context.copy_resource"), 0) << "a refused frame was read";
   EXPECT_TRUE(stop_output("b").ok());
   EXPECT_TRUE(start_output(fake, handle_bytes(2), "b", "small").ok())
       << "a failed stop must free the id";

@@ -1,6 +1,7 @@
 #include "x11/recorder.h"
 
 #include <cstring>
+#include <utility>
 
 #include "capture/capture_frame.h"
 
@@ -16,7 +17,10 @@ class RecordingHandler final : public capture::CaptureHandler {
 
   capture::HandlerResult handle_frame(capture::CaptureFrame& frame,
                                       capture::FrameControl&) override {
+    recorder_->before_read();
     auto mapped = frame.read_back();
+    // Skipped like the forwarder skips it: the window changed meanwhile.
+    if (!mapped && capture::frame_not_ready(mapped.error())) return {};
     if (!mapped) return Err{capture::HandlerError{capture::display(mapped.error())}};
     Picture picture{frame.width(), frame.height(), {}};
     const std::size_t row = std::size_t{picture.width} * 4;
@@ -39,6 +43,20 @@ class RecordingHandler final : public capture::CaptureHandler {
 };
 
 }  // namespace
+
+void Recorder::set_before_read(std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  before_read_ = std::move(action);
+}
+
+void Recorder::before_read() {
+  std::function<void()> action;
+  {
+    std::lock_guard lock(mutex_);
+    action = std::exchange(before_read_, nullptr);
+  }
+  if (action) action();
+}
 
 capture::HandlerFactory Recorder::factory() {
   return

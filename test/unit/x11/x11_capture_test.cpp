@@ -212,6 +212,70 @@ TEST_F(X11Capture, LargeWindowIsReadWhole) {
   EXPECT_TRUE(stop());
 }
 
+// The window shrinks after its frame was taken and before it is read: that
+// frame is dropped, not padded, and frames of the new size follow.
+TEST_F(X11Capture, AFrameWhoseWindowShrankBeforeItWasReadIsDropped) {
+  TestWindowProcess window({"--size", "320x240"});
+  ASSERT_TRUE(window.ready());
+  recorder_->set_matcher(pattern_of(false, 320, 240, 0));
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_match());
+  const std::size_t before = recorder_->frames().size();
+  recorder_->set_matcher(pattern_of(false, 320, 240, 1));
+  recorder_->set_before_read([window = window.id()] {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const std::uint32_t size[] = {200, 100};
+    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+    // Time for the capture to learn of the new size; not a duration under test.
+    std::this_thread::sleep_for(200ms);
+  });
+  ASSERT_TRUE(window.command("redraw 1"));
+  ASSERT_TRUE(recorder_->wait_until([](const auto& frames) {
+    return std::any_of(frames.begin(), frames.end(), [](const auto& f) { return f.width == 200; });
+  }));
+  const auto frames = recorder_->frames();
+  for (auto f = frames.begin() + static_cast<std::ptrdiff_t>(before); f != frames.end(); ++f) {
+    if (f->width == 320) {
+      EXPECT_TRUE(f->matched) << "a frame of the old size was not whole";
+    }
+  }
+  EXPECT_TRUE(stop());
+}
+
+// X windows may be up to 65535 pixels wide, frames 32767: a start on a
+// wider window fails, and a capture whose window grows past it ends with an
+// error that its stop reports.
+TEST_F(X11Capture, WindowsTooLargeForAFrameFailTheStartOrEndTheCapture) {
+  TestWindowProcess window({"--size", "64x48"});
+  ASSERT_TRUE(window.ready());
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_frames(1));
+  // A redirected window cannot grow that far while it is mapped: the
+  // server has no pixmap of that size to give it.
+  xcb_connection_t* c = server_.connection();
+  const std::uint32_t width = 40000;
+  xcb_unmap_window(c, window.id());
+  xcb_configure_window(c, window.id(), XCB_CONFIG_WINDOW_WIDTH, &width);
+  xcb_map_window(c, window.id());
+  xcb_flush(c);
+  for (int i = 0; i < 2000 && !control_->halt_flag()->load(); ++i)
+    std::this_thread::sleep_for(5ms);
+  auto stopped = control_->stop();
+  control_.reset();
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_NE(capture::display(stopped.error())
+                .find("is now 40000 x 48 pixels; frames are limited to 32767"),
+            std::string::npos)
+      << capture::display(stopped.error());
+
+  auto again = start_capture(window.id(), recorder_);
+  ASSERT_FALSE(again.ok());
+  EXPECT_NE(capture::display(again.error()).find("40000 x 48 is out of range"), std::string::npos)
+      << capture::display(again.error());
+}
+
 // Marked for removal while only we have it attached, so no kill at any
 // point can leave it behind. A server that hangs on the attach shows it,
 // and that wait ends at the bound too.
@@ -251,6 +315,24 @@ TEST_F(X11Capture, SharedMemoryIsMarkedForRemovalBeforeTheServerAttachesIt) {
   EXPECT_NE(segment.error().message.find("did not answer within 3 s"), std::string::npos)
       << segment.error().message;
   EXPECT_FALSE(our_segment());
+}
+
+class X11CaptureWithoutComposite : public CaptureTest {
+ protected:
+  X11CaptureWithoutComposite() : CaptureTest({"-extension", "Composite"}) {}
+};
+
+// Covered or off-screen parts cannot be read without redirection; black is
+// not the window's content.
+TEST_F(X11CaptureWithoutComposite, TheStartIsRefusedClearly) {
+  TestWindowProcess window({});
+  ASSERT_TRUE(window.ready());
+  auto started = start_capture(window.id(), recorder_);
+  ASSERT_FALSE(started.ok());
+  EXPECT_EQ(started.error().kind, CaptureError::Kind::ServiceFailed);
+  EXPECT_NE(capture::display(started.error()).find("does not offer the Composite extension"),
+            std::string::npos)
+      << capture::display(started.error());
 }
 
 class X11CaptureWithoutSharedMemory : public CaptureTest {

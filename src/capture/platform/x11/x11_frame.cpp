@@ -2,8 +2,8 @@
 
 namespace tarvix::capture::platform::x11 {
 
-void WindowTexture::read_into(const PixelBuffer& into, std::uint32_t pitch) {
-  capture_->read(into, desc_.width, desc_.height, pitch);
+PlatformResult<void> WindowTexture::read_into(const PixelBuffer& into, std::uint32_t pitch) {
+  return capture_->read(into, desc_.width, desc_.height, pitch);
 }
 
 X11Frame::X11Frame(std::shared_ptr<WindowCapture> capture, SizeInt32 content, SizeInt32 pool_size,

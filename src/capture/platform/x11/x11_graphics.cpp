@@ -33,7 +33,7 @@ void X11DeviceContext::copy_resource(Texture& destination, Texture& source) {
   const TextureDesc from = window->desc();
   // Like the real call: textures that do not match copy nothing.
   if (to.width != from.width || to.height != from.height || to.format != from.format) return;
-  window->read_into(staging->buffer(), staging->pitch());
+  staging->set_copied(window->read_into(staging->buffer(), staging->pitch()));
 }
 
 PlatformResult<MappedSubresource> X11DeviceContext::map(Texture& texture, std::uint32_t subresource,
@@ -43,6 +43,8 @@ PlatformResult<MappedSubresource> X11DeviceContext::map(Texture& texture, std::u
   if (!staging) return Err{invalid("only staging textures of this device can be mapped")};
   if (subresource != 0) return Err{invalid("a 2D texture has only subresource 0")};
   if (map_type == 0 || map_type > 5) return Err{invalid("unknown map type")};
+  // A frame read only in part is never handed out.
+  if (!staging->copied()) return Err{staging->copied().error()};
   const std::uint32_t pitch = staging->pitch();
   return MappedSubresource{staging->buffer().data(), pitch, pitch * staging->desc().height};
 }
