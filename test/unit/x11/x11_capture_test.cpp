@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -347,6 +349,43 @@ TEST_F(X11CaptureWithoutSharedMemory, LargeWindowIsReadInStrips) {
   ASSERT_TRUE(start(window.id()));
   ASSERT_TRUE(recorder_->wait_for_match(kLargePatience));
   EXPECT_TRUE(stop());
+}
+
+// A 4K window filled with one colour, then another, each by one request
+// while it is captured: read in strips, every frame still shows one colour.
+TEST_F(X11CaptureWithoutSharedMemory, FramesOfAWindowRepaintedWhileReadAreWhole) {
+  ASSERT_TRUE(server_.ready());
+  xcb_connection_t* c = server_.connection();
+  const xcb_window_t window = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, server_.root(), 0, 0, 3840, 2160, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_map_window(c, window);
+  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  std::atomic<bool> painting = true;
+  std::thread painter([&] {
+    xcb_connection_t* p = xcb_connect(nullptr, nullptr);
+    const xcb_gcontext_t gc = xcb_generate_id(p);
+    xcb_create_gc(p, gc, window, 0, nullptr);
+    const xcb_rectangle_t all{0, 0, 3840, 2160};
+    for (std::uint32_t colour = 0x102030; painting; colour ^= 0xFFFFFF) {
+      xcb_change_gc(p, gc, XCB_GC_FOREGROUND, &colour);
+      xcb_poly_fill_rectangle(p, window, gc, 1, &all);
+      std::free(xcb_get_input_focus_reply(p, xcb_get_input_focus(p), nullptr));
+    }
+    xcb_disconnect(p);
+  });
+  recorder_->set_matcher([](const Picture& p) {
+    return p.bgra.size() > 4 &&
+           std::memcmp(p.bgra.data(), p.bgra.data() + 4, p.bgra.size() - 4) == 0;
+  });
+  ASSERT_TRUE(start(window));
+  const bool enough = recorder_->wait_for_frames(8);
+  painting = false;
+  painter.join();
+  ASSERT_TRUE(enough);
+  EXPECT_TRUE(stop());
+  for (const auto& f : recorder_->frames())
+    EXPECT_TRUE(f.matched) << "a torn frame";
 }
 
 // A listening socket where an X server's would be, that never answers.

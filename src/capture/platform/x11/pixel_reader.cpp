@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -27,11 +28,49 @@ XResult<void> read_shared(XConnection& connection, const ReadArea& a, const ShmS
   return {};
 }
 
-XResult<void> read_strips(XConnection& connection, const ReadArea& a, std::uint8_t* out,
+// A pixmap of our own holding a copy of the area, made by one request and
+// so whole: strips read from it cannot show the window half redrawn.
+class Snapshot {
+ public:
+  Snapshot(XConnection& connection, const ReadArea& a) : connection_(connection) {
+    xcb_connection_t* c = connection.raw();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    made_ = await_check(
+        connection, xcb_create_pixmap_checked(c, a.depth, pixmap, a.drawable, a.width, a.height));
+    if (!made_) return;
+    pixmap_ = pixmap;
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    const std::uint32_t no_exposures = 0;
+    xcb_create_gc(c, gc, pixmap_, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
+    xcb_copy_area(c, a.drawable, pixmap_, gc, a.x, a.y, 0, 0, a.width, a.height);
+    xcb_free_gc(c, gc);
+  }
+  Snapshot(const Snapshot&) = delete;
+  Snapshot& operator=(const Snapshot&) = delete;
+  ~Snapshot() {
+    if (pixmap_) xcb_free_pixmap(connection_.raw(), pixmap_);
+  }
+
+  const XResult<void>& made() const { return made_; }
+  ReadArea area(const ReadArea& a) const { return {pixmap_, 0, 0, a.width, a.height, a.depth}; }
+
+ private:
+  XConnection& connection_;
+  XResult<void> made_;
+  xcb_pixmap_t pixmap_ = 0;
+};
+
+XResult<void> read_strips(XConnection& connection, const ReadArea& whole, std::uint8_t* out,
                           std::uint32_t pitch) {
   xcb_connection_t* c = connection.raw();
-  const std::uint32_t row_bytes = std::uint32_t{a.width} * 4;
+  const std::uint32_t row_bytes = std::uint32_t{whole.width} * 4;
   const std::uint32_t rows_per_strip = strip_rows(connection.max_request_bytes(), row_bytes);
+  std::optional<Snapshot> snapshot;
+  if (rows_per_strip < whole.height) {
+    snapshot.emplace(connection, whole);
+    if (!snapshot->made()) return snapshot->made();
+  }
+  const ReadArea a = snapshot ? snapshot->area(whole) : whole;
   for (std::uint32_t top = 0; top < a.height; top += rows_per_strip) {
     const auto rows = static_cast<std::uint16_t>(std::min(rows_per_strip, a.height - top));
     auto reply =

@@ -123,8 +123,12 @@ PlatformResult<void> WindowCapture::read(const PixelBuffer& into, std::uint32_t 
   // The window changed size since the frame was taken: its pixels no
   // longer make this frame.
   if (surface_->width != width || surface_->height != height) return not_read(nullptr);
-  const ReadArea area{surface_->drawable, surface_->x, surface_->y,
-                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
+  const ReadArea area{surface_->drawable,
+                      surface_->x,
+                      surface_->y,
+                      static_cast<std::uint16_t>(width),
+                      static_cast<std::uint16_t>(height),
+                      static_cast<std::uint8_t>(window_.has_alpha ? 32 : 24)};
   auto done = read_pixels(*connection_, area, into, pitch);
   if (!done) return not_read(&done.error());
   if (!window_.has_alpha) set_opaque(into.data(), width, height, pitch);
