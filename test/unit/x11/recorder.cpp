@@ -29,6 +29,9 @@ class RecordingHandler final : public capture::CaptureHandler {
       std::memcpy(picture.bgra.data() + y * row,
                   mapped.value().data() + std::size_t{y} * mapped.value().row_pitch(), row);
     }
+    // As the forwarder sends it: a frame without alpha is opaque.
+    for (std::size_t i = 3; frame.opaque() && i < picture.bgra.size(); i += 4)
+      picture.bgra[i] = 255;
     recorder_->record(picture, frame.title_bar_height());
     return {};
   }

@@ -6,10 +6,6 @@
 #include <cstring>
 #include <optional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace tarvix::capture::platform::x11 {
 
 namespace {
@@ -91,21 +87,6 @@ XResult<void> read_strips(XConnection& connection, const ReadArea& whole, std::u
   return {};
 }
 
-// One pass over the row at memory speed: sixteen bytes at a time, a 24-bit
-// window's frame being as large as any other.
-void set_row_opaque(std::uint8_t* row, std::uint32_t width) noexcept {
-  std::size_t x = 0;
-#if defined(__SSE2__)
-  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  for (; x + 4 <= width; x += 4) {
-    auto* at = reinterpret_cast<__m128i*>(row + x * 4);
-    _mm_storeu_si128(at, _mm_or_si128(_mm_loadu_si128(at), alpha));
-  }
-#endif
-  for (; x < width; ++x)
-    row[x * 4 + 3] = 0xFF;
-}
-
 }  // namespace
 
 std::uint32_t strip_rows(std::uint32_t max_request_bytes, std::uint32_t row_bytes) noexcept {
@@ -121,13 +102,6 @@ XResult<void> read_pixels(XConnection& connection, const ReadArea& area, const P
   const bool packed = pitch == std::uint32_t{area.width} * 4;
   if (packed && into.segment()) return read_shared(connection, area, *into.segment());
   return read_strips(connection, area, into.data(), pitch);
-}
-
-void set_opaque(std::uint8_t* data, std::uint32_t width, std::uint32_t height,
-                std::uint32_t pitch) noexcept {
-  for (std::uint32_t y = 0; y < height; ++y) {
-    set_row_opaque(data + std::size_t{y} * pitch, width);
-  }
 }
 
 }  // namespace tarvix::capture::platform::x11

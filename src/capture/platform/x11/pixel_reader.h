@@ -31,9 +31,4 @@ XResult<void> read_pixels(XConnection& connection, const ReadArea& area, const P
 // Rows of get-image replies that stay under the request length limit.
 std::uint32_t strip_rows(std::uint32_t max_request_bytes, std::uint32_t row_bytes) noexcept;
 
-// A window without an alpha channel reads with an undefined fourth byte:
-// make every pixel opaque.
-void set_opaque(std::uint8_t* data, std::uint32_t width, std::uint32_t height,
-                std::uint32_t pitch) noexcept;
-
 }  // namespace tarvix::capture::platform::x11

@@ -131,7 +131,6 @@ PlatformResult<void> WindowCapture::read(const PixelBuffer& into, std::uint32_t 
                       static_cast<std::uint8_t>(window_.has_alpha ? 32 : 24)};
   auto done = read_pixels(*connection_, area, into, pitch);
   if (!done) return not_read(&done.error());
-  if (!window_.has_alpha) set_opaque(into.data(), width, height, pitch);
   // Replies may have brought events along that only the watcher handles.
   wake();
   return {};

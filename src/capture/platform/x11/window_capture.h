@@ -58,6 +58,8 @@ class WindowCapture : public std::enable_shared_from_this<WindowCapture> {
                             std::uint32_t pitch);
   void release_frame();
   void set_interval(Clock::duration interval);
+  // The window has no alpha channel: its pixels' fourth byte is padding.
+  bool opaque() const noexcept { return !window_.has_alpha; }
   // The pool changed size: a frame at the new size is due.
   void pool_recreated();
   // No more events; the X resources are given back. Idempotent.

@@ -63,8 +63,9 @@ PlatformResult<std::shared_ptr<Texture>> X11Device::create_texture_2d(const Text
       desc.height > kMaxTextureSide) {
     return Err{invalid("texture size out of range")};
   }
-  if (desc.format != static_cast<std::uint32_t>(kPixelFormatBgra8)) {
-    return Err{invalid("only B8G8R8A8 textures are supported")};
+  if (desc.format != static_cast<std::uint32_t>(kPixelFormatBgra8) &&
+      desc.format != static_cast<std::uint32_t>(kPixelFormatBgrx8)) {
+    return Err{invalid("only B8G8R8A8 and B8G8R8X8 textures are supported")};
   }
   return std::shared_ptr<Texture>(std::make_shared<StagingTexture>(desc, buffers_));
 }
