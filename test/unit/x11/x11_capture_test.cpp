@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "capture/capture_error.h"
 #include "capture/platform/x11/shm_segment.h"
@@ -333,6 +334,30 @@ TEST_F(X11CaptureWithoutComposite, TheStartIsRefusedClearly) {
   ASSERT_FALSE(started.ok());
   EXPECT_EQ(started.error().kind, CaptureError::Kind::ServiceFailed);
   EXPECT_NE(capture::display(started.error()).find("does not offer the Composite extension"),
+            std::string::npos)
+      << capture::display(started.error());
+}
+
+class X11CaptureAtTheClientLimit : public CaptureTest {
+ protected:
+  X11CaptureAtTheClientLimit() : CaptureTest({"-maxclients", "64"}) {}
+};
+
+TEST_F(X11CaptureAtTheClientLimit, TheStartSaysTheServerRefusedTheConnection) {
+  ASSERT_TRUE(server_.ready());
+  std::vector<xcb_connection_t*> held;
+  for (xcb_connection_t* c = nullptr; held.size() < 64; held.push_back(c)) {
+    c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+      xcb_disconnect(c);
+      break;
+    }
+  }
+  auto started = start_capture(0x200000, recorder_);
+  for (xcb_connection_t* c : held)
+    xcb_disconnect(c);
+  ASSERT_FALSE(started.ok());
+  EXPECT_NE(capture::display(started.error()).find("the server refused the connection"),
             std::string::npos)
       << capture::display(started.error());
 }
