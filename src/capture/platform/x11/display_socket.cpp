@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace tarvix::capture::platform::x11 {
 
@@ -127,6 +128,10 @@ void find_cookie(DisplaySocket& socket, int display) {
   char name[] = "MIT-MAGIC-COOKIE-1";
   char* names[] = {name};
   const int lengths[] = {static_cast<int>(sizeof name - 1)};
+  // libXau keeps the authority file's name in a buffer of its own: captures
+  // that connect at the same time take turns.
+  static std::mutex xau_lock;
+  const std::lock_guard lock(xau_lock);
   Xauth* auth =
       XauGetBestAuthByAddr(family, static_cast<unsigned>(address.size()), address.data(),
                            static_cast<unsigned>(number.size()), number.data(), 1, names, lengths);
