@@ -307,9 +307,13 @@ TEST_F(X11Capture, SharedMemoryIsMarkedForRemovalBeforeTheServerAttachesIt) {
   auto created = std::async(std::launch::async, [&] {
     return capture::platform::x11::ShmSegment::create(connection.value(), kBytes);
   });
+  // Looked at until marked, for less than the bound the attach waits.
   std::optional<int> perms;
-  for (int i = 0; i < 2000 && !perms; ++i, std::this_thread::sleep_for(1ms))
+  const auto until = std::chrono::steady_clock::now() + 2s;
+  while (!(perms && (*perms & 01000)) && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(1ms);
     perms = our_segment();
+  }
   ASSERT_TRUE(perms);
   EXPECT_NE(*perms & 01000, 0) << "not marked for removal while the server attaches it";
   auto segment = created.get();
