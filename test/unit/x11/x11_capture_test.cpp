@@ -247,6 +247,26 @@ TEST_F(X11Capture, AFrameWhoseWindowShrankBeforeItWasReadIsDropped) {
   EXPECT_TRUE(stop());
 }
 
+// The server hangs while a frame is read: the read gives up at the bound and
+// the capture ends with an error that its stop reports.
+TEST_F(X11Capture, AServerThatHangsDuringACaptureEndsItWithAnError) {
+  TestWindowProcess window({"--size", "64x48"});
+  ASSERT_TRUE(window.ready());
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_frames(1));
+  recorder_->set_before_read([this] { server_.freeze(true); });
+  ASSERT_TRUE(window.command("redraw 1"));
+  for (int i = 0; i < 2000 && !control_->halt_flag()->load(); ++i)
+    std::this_thread::sleep_for(5ms);
+  server_.freeze(false);
+  auto stopped = control_->stop();
+  control_.reset();
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_NE(capture::display(stopped.error()).find("the X server did not answer within 3 s"),
+            std::string::npos)
+      << capture::display(stopped.error());
+}
+
 // X windows may be up to 65535 pixels wide, frames 32767: a start on a
 // wider window fails, and a capture whose window grows past it ends with an
 // error that its stop reports.
