@@ -119,6 +119,13 @@ void Instance::record_flush() {
   flushed_since_send_ = true;
 }
 
+void Instance::forget_media() {
+  std::lock_guard lock(lock_);
+  video_bytes_.reset();
+  spare_video_.reset();
+  std::vector<float>().swap(audio_samples_);
+}
+
 void Instance::record_destroy() {
   std::lock_guard lock(lock_);
   destroyed_ = true;

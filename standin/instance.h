@@ -42,6 +42,9 @@ class Instance {
   bool record_audio(const NDIlib_audio_frame_v3_t& frame);
   void record_flush();
   void record_destroy();
+  // Lets go of the last frame's bytes and samples once the summary is
+  // written: only live senders keep media, so churn does not grow memory.
+  void forget_media();
 
   tarvix_standin_instance_info info() const;
   std::shared_ptr<const std::vector<uint8_t>> last_video() const;

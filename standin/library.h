@@ -18,6 +18,9 @@
 namespace tarvix::standin {
 
 inline constexpr std::size_t kCallLogSize = 4096;
+// Destroyed instances whose records stay readable; older ones are forgotten
+// (their ids read as unknown), so endless start and stop stays bounded.
+inline constexpr std::size_t kDestroyedKept = 256;
 inline constexpr int kCallKinds = 8;  // tarvix_standin_call values are 1..7
 
 struct Library {
@@ -33,6 +36,7 @@ struct Library {
   uint64_t calls_logged = 0;
   std::vector<std::shared_ptr<Instance>> listed;  // index = id - 1
   std::map<const void*, std::shared_ptr<Instance>> live;
+  std::deque<uint64_t> destroyed;  // ids, oldest first, at most kDestroyedKept
   // Whether instances keep each frame's bytes; the probe switches it, a
   // reset restores the default (off when TARVIX_STANDIN_VIDEO_BYTES=off).
   std::atomic<bool> keep_video_bytes{keep_video_bytes_default()};

@@ -42,6 +42,7 @@ TARVIX_PROBE_API void tarvix_standin_reset(void) {
     lib.calls.clear();
     lib.calls_logged = 0;
     lib.listed.clear();
+    lib.destroyed.clear();
   }
   lib.keep_video_bytes = tarvix::standin::Library::keep_video_bytes_default();
   std::lock_guard lock(lib.pause_lock);

@@ -118,10 +118,20 @@ NDIlib_API void NDIlib_send_destroy(NDIlib_send_instance_t handle) {
       if (!instance) ++lib.misuse;
       lib.log(TARVIX_CALL_SEND_DESTROY, instance ? instance->id : 0);
       lib.live.erase(handle);
+      // An instance from before a probe reset is no longer listed.
+      if (instance && instance->id <= lib.listed.size() &&
+          lib.listed[instance->id - 1] == instance) {
+        lib.destroyed.push_back(instance->id);
+        if (lib.destroyed.size() > tarvix::standin::kDestroyedKept) {
+          lib.listed[lib.destroyed.front() - 1].reset();
+          lib.destroyed.pop_front();
+        }
+      }
     }
     if (!instance) return;
     instance->record_destroy();
     tarvix::standin::dump_if_due(*instance, true);
+    instance->forget_media();
   });
 }
 

@@ -2,7 +2,8 @@
 // A window redrawn continuously (the test window's animation, about 60
 // pictures a second) published through the stand-in runtime: frames per
 // second delivered, and the capture thread's CPU time per frame read from
-// /proc. Run the stand-in with TARVIX_STANDIN_VIDEO_BYTES=off to leave its
+// /proc, for windows without alpha (24-bit) and with it (32-bit), beside a
+// memcpy of the frame timed in the same run. Run the stand-in with TARVIX_STANDIN_VIDEO_BYTES=off to leave its
 // copy of each frame out of the capture thread's time (bench/run.js runs
 // both ways).
 const fs = require('node:fs');
@@ -48,9 +49,22 @@ function sumOverThreads(name, of) {
 const threadCpu = (name) => sumOverThreads(name, cpuOf);
 const threadFaults = (name) => sumOverThreads(name, faultsOf);
 
-async function measure(width, height) {
-  const window = await TestWindow.open({ width, height });
-  const name = `bench ${width}x${height}`;
+// Milliseconds per copy of a frame between two buffers larger than the
+// caches can keep, so each copy reads cold memory like a captured frame.
+function memcpyMs(bytes) {
+  const buffers = Array.from({ length: 4 }, () => Buffer.alloc(bytes, 1));
+  const times = [];
+  for (let i = 0; i < 24; i++) {
+    const start = process.hrtime.bigint();
+    buffers[i % 4].copy(buffers[(i + 1) % 4]);
+    times.push(Number(process.hrtime.bigint() - start) / 1e6);
+  }
+  return median(times);
+}
+
+async function measure(width, height, argb) {
+  const window = await TestWindow.open({ width, height, argb });
+  const name = `bench ${width}x${height}${argb ? ' argb' : ''}`;
   addon.ndiOutputStart(window.handle(), name, name);
   await eventually(() => (instanceNamed(name)?.videoFrames ?? 0) > 0, 'a first frame');
   await window.command('animate on');
@@ -70,7 +84,7 @@ async function measure(width, height) {
   await window.command('animate off');
   await window.close();
   return { fps: frames / seconds, captureMs: (capture * 1e3) / frames, watchMs: (watch * 1e3) / frames,
-    faults: faults / frames };
+    faults: faults / frames, memcpyMs: memcpyMs(width * height * 4) };
 }
 
 async function main() {
@@ -78,13 +92,23 @@ async function main() {
   const copy = process.env.TARVIX_STANDIN_VIDEO_BYTES === 'off' ? 'no stand-in copy' : 'stand-in copy';
   for (const [width, height] of sizes) {
     const runs = [];
-    for (let r = 0; r < opts.runs; r++) runs.push(await measure(width, height));
+    const argbRuns = [];
+    for (let r = 0; r < opts.runs; r++) {
+      runs.push(await measure(width, height, false));
+      argbRuns.push(await measure(width, height, true));
+    }
     const group = `end to end ${width}x${height}, ${opts.seconds} s (${copy})`;
-    const row = (name, key, unit, target) =>
-      report({ group, name, value: median(runs.map((x) => x[key])), unit, runs: opts.runs, target });
+    const row = (name, key, unit, target, of = runs) =>
+      report({ group, name, value: median(of.map((x) => x[key])), unit, runs: opts.runs, target });
+    const perMemcpy = (of) => of.map((x) => ({ ratio: x.captureMs / x.memcpyMs }));
     row('frames per second delivered', 'fps', 'fps');
     row('capture thread CPU per frame', 'captureMs', 'ms',
       width >= 3840 && copy === 'no stand-in copy' ? '<= 8' : undefined);
+    row('capture thread CPU per frame, 32-bit window', 'captureMs', 'ms', undefined, argbRuns);
+    row('memcpy of the frame, same run', 'memcpyMs', 'ms', undefined, [...runs, ...argbRuns]);
+    row('capture thread CPU / memcpy, 24-bit window', 'ratio', 'x',
+      copy === 'no stand-in copy' ? '<= 1.3' : undefined, perMemcpy(runs));
+    row('capture thread CPU / memcpy, 32-bit window', 'ratio', 'x', undefined, perMemcpy(argbRuns));
     row('capture thread page faults per frame', 'faults', 'per frame',
       width >= 3840 ? '0' : undefined);
     row('X11 watcher thread CPU per frame', 'watchMs', 'ms');

@@ -68,10 +68,12 @@ OperationResult start_output(capture::platform::Platform& platform,
 }
 
 OperationResult stop_output(const std::string& output_id) {
+  // The audio entry goes under the capture lock, in the order start takes
+  // the two: removed before it, a start racing this stop could insert both
+  // entries in between, and the audio entry would outlive its capture.
+  CaptureRegistry::Locked captures = CaptureRegistry::instance().lock();
   // Audio for the id stops first; the sender lives on in the capture handler.
   AudioSenderRegistry::instance().remove(output_id);
-
-  CaptureRegistry::Locked captures = CaptureRegistry::instance().lock();
   std::optional<capture::CaptureControl> control = captures.remove(output_id);
   if (!control) return {};
   auto stopped = control->stop();

@@ -27,6 +27,8 @@ std::string display(const CaptureError& error) {
       return "Graphics capture error: " + display(error.service);
     case Kind::HandlerFailed:
       return "Frame handler error: " + display(error.handler);
+    case Kind::ThreadSpawnFailed:
+      return "Failed to spawn the capture thread: " + error.system;
   }
   return {};
 }

@@ -23,22 +23,28 @@ struct CaptureError {
     DeviceFailed,
     ServiceFailed,
     HandlerFailed,
+    // The operating system refused a new thread (a task or thread limit).
+    ThreadSpawnFailed,
   };
 
   Kind kind = Kind::ThreadInitFailed;
   DeviceError device;           // DeviceFailed
   CaptureServiceError service;  // ServiceFailed
   HandlerError handler;         // HandlerFailed
+  std::string system;           // ThreadSpawnFailed: the system's reason
 
-  static CaptureError of(Kind kind) { return {kind, {}, {}, {}}; }
+  static CaptureError of(Kind kind) { return {kind, {}, {}, {}, {}}; }
   static CaptureError device_failed(DeviceError error) {
-    return {Kind::DeviceFailed, std::move(error), {}, {}};
+    return {Kind::DeviceFailed, std::move(error), {}, {}, {}};
   }
   static CaptureError service_failed(CaptureServiceError error) {
-    return {Kind::ServiceFailed, {}, std::move(error), {}};
+    return {Kind::ServiceFailed, {}, std::move(error), {}, {}};
   }
   static CaptureError handler_failed(HandlerError error) {
-    return {Kind::HandlerFailed, {}, {}, std::move(error)};
+    return {Kind::HandlerFailed, {}, {}, std::move(error), {}};
+  }
+  static CaptureError spawn_failed(std::string reason) {
+    return {Kind::ThreadSpawnFailed, {}, {}, {}, std::move(reason)};
   }
 };
 

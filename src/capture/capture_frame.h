@@ -66,6 +66,8 @@ class CaptureFrame {
   // Height of the window's title bar in pixels; the frame still contains it.
   std::optional<std::uint32_t> title_bar_height() const noexcept { return title_bar_height_; }
   const platform::TextureDesc& description() const noexcept { return desc_; }
+  // The texture has no alpha: every pixel is opaque, whatever its fourth byte.
+  bool opaque() const noexcept { return desc_.format == platform::kPixelFormatBgrx8; }
   platform::Texture& texture() const noexcept { return *texture_; }
 
   // Copies the frame into the staging texture (the slot's, when it fits) and

@@ -158,8 +158,10 @@ Result<CaptureControl, CaptureError> start_capture_thread(CaptureSettings settin
   auto [cell_sender, cell_receiver] = CellHandOver::make();
   auto start = std::make_shared<ThreadStart>(
       ThreadStart{std::move(settings), std::move(halt_sender), std::move(cell_sender)});
-  ThreadHandle thread = ThreadHandle::spawn(
+  auto spawned = ThreadHandle::spawn(
       [&platform, start = std::move(start)] { return run_capture_thread(platform, *start); });
+  if (!spawned) return Err{std::move(spawned).error()};
+  ThreadHandle thread = std::move(spawned).value();
 
   std::optional<HaltFlag> halt = halt_receiver.receive();
   if (!halt) return Err{ended_before_hand_over(thread)};

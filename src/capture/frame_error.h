@@ -25,4 +25,10 @@ struct FrameError {
 
 std::string display(const FrameError& error);
 
+// The platform could not read this frame whole: skip it, it is no failure.
+inline bool frame_not_ready(const FrameError& error) {
+  return error.kind == FrameError::Kind::WindowsError &&
+         error.platform.code == platform::kFrameNotReady;
+}
+
 }  // namespace tarvix::capture

@@ -3,7 +3,6 @@
 #include <mutex>
 #include <system_error>
 
-#include "support/fatal.h"
 #include "support/thread_name.h"
 
 namespace tarvix::capture {
@@ -34,7 +33,7 @@ std::optional<ThreadResult> run_guarded(std::function<ThreadResult()>& body) {
 
 }  // namespace
 
-ThreadHandle ThreadHandle::spawn(std::function<ThreadResult()> body) {
+Result<ThreadHandle, CaptureError> ThreadHandle::spawn(std::function<ThreadResult()> body) {
   auto outcome = std::make_shared<Outcome>();
   auto entry = [outcome, body = std::move(body)]() mutable {
     set_current_thread_name("tarvix capture");
@@ -45,8 +44,8 @@ ThreadHandle ThreadHandle::spawn(std::function<ThreadResult()> body) {
   };
   try {
     return ThreadHandle(std::thread(std::move(entry)), outcome);
-  } catch (const std::system_error&) {
-    fatal("failed to spawn thread");
+  } catch (const std::system_error& error) {
+    return Err{CaptureError::spawn_failed(error.code().message())};
   }
 }
 

@@ -17,10 +17,11 @@ using ThreadResult = Result<void, CaptureError>;
 // Destroying an unjoined handle detaches the thread.
 class ThreadHandle {
  public:
-  // The new thread is named for debuggers. Ends the process with "failed to
-  // spawn thread" if the OS refuses to create it. The body is destroyed on
-  // the new thread before the result is stored.
-  static ThreadHandle spawn(std::function<ThreadResult()> body);
+  // The new thread is named for debuggers. A limit on tasks or threads is an
+  // ordinary condition (containers, service managers), so a refusal comes
+  // back as ThreadSpawnFailed with the system's reason. The body is
+  // destroyed on the new thread before the result is stored.
+  static Result<ThreadHandle, CaptureError> spawn(std::function<ThreadResult()> body);
 
   ThreadHandle(ThreadHandle&&) noexcept = default;
   ThreadHandle& operator=(ThreadHandle&& other) noexcept;

@@ -17,7 +17,7 @@ capture::HandlerFactory NdiFrameForwarder::factory(NdiSender sender) {
   };
 }
 
-void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame) {
+void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame, bool opaque) {
   const auto rows = static_cast<uint32_t>(frame.height());
   if (mapped.height() < rows || mapped.data() == nullptr) {
     fatal("read-back mapping is smaller than the frame it was made from");
@@ -27,7 +27,9 @@ void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame) 
   // mapping, but it would only shorten rows: the rest stays zero.
   const std::size_t row_bytes = std::min<std::size_t>(stride, mapped.row_pitch());
   uint8_t* out = frame.data().data();
-  copy_straight_alpha(mapped.data(), mapped.row_pitch(), out, stride, row_bytes, rows);
+  // A source without alpha needs no arithmetic, only its padding byte set.
+  const auto copy = opaque ? copy_opaque : copy_straight_alpha;
+  copy(mapped.data(), mapped.row_pitch(), out, stride, row_bytes, rows);
   // The buffer may hold an earlier frame: what a short row leaves must read
   // as it would in a fresh zero-filled buffer.
   if (row_bytes == stride) return;
@@ -40,7 +42,7 @@ Result<VideoFrame, NdiError> NdiFrameForwarder::build_frame(int32_t width, int32
   // pack_straight_alpha writes every byte, so a kept buffer of the same
   // size is not zeroed again. A new size lets go of the old buffer instead
   // of keeping the larger of the two; the record checks the size before it
-  // allocates, so a refused frame costs no memory.
+  // allocates.
   return VideoFrame::build_bgra_to_overwrite(width, height, std::exchange(buffer_, {}));
 }
 
@@ -49,11 +51,18 @@ capture::HandlerResult NdiFrameForwarder::handle_frame(capture::CaptureFrame& fr
   // Sizes above the signed range arrive negative and are refused by the record.
   const auto width = static_cast<int32_t>(frame.width());
   const auto height = static_cast<int32_t>(frame.height());
-  auto mapped = frame.read_back();
-  if (!mapped) return Err{capture::HandlerError{display(mapped.error())}};
+  // The size is checked before anything is read: a refused frame costs
+  // neither the read nor its memory.
   auto video = build_frame(width, height);
   if (!video) return Err{capture::HandlerError{video.error().display()}};
-  pack_straight_alpha(mapped.value(), video.value());
+  auto mapped = frame.read_back();
+  if (!mapped) {
+    buffer_ = std::move(video).value().take_buffer();
+    // Pixels that were not read from the window are never sent.
+    if (capture::frame_not_ready(mapped.error())) return {};
+    return Err{capture::HandlerError{display(mapped.error())}};
+  }
+  pack_straight_alpha(mapped.value(), video.value(), frame.opaque());
   sender_.send_video(video.value());
   buffer_ = std::move(video).value().take_buffer();
   return {};

@@ -39,9 +39,9 @@ class NdiFrameForwarder final : public capture::CaptureHandler {
 };
 
 // Copies the mapped rows into the frame's buffer without their padding and
-// converts them to straight alpha. Every byte of the buffer is written: any
-// part of a row the mapping does not cover becomes zero. Exposed for the
-// benchmark.
-void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame);
+// converts them to straight alpha, or, for an opaque source, sets their
+// alpha to 255. Every byte of the buffer is written: any part of a row the
+// mapping does not cover becomes zero. Exposed for the benchmark.
+void pack_straight_alpha(const capture::MappedFrame& mapped, VideoFrame& frame, bool opaque);
 
 }  // namespace tarvix::ndi

@@ -38,6 +38,12 @@ void copy_straight_alpha_reference(const std::uint8_t* src, std::size_t src_pitc
                                    std::uint8_t* dst, std::size_t dst_stride, std::size_t row_bytes,
                                    std::uint32_t rows);
 
+// The same copy for a source without alpha (a 24-bit window, whose fourth
+// byte is padding): no arithmetic, the alpha of every complete pixel
+// becomes 255. Same row rules as above.
+void copy_opaque(const std::uint8_t* src, std::size_t src_pitch, std::uint8_t* dst,
+                 std::size_t dst_stride, std::size_t row_bytes, std::uint32_t rows);
+
 bool straight_alpha_kernel_supported(StraightAlphaKernel kernel) noexcept;
 StraightAlphaKernel active_straight_alpha_kernel() noexcept;
 std::string_view straight_alpha_kernel_name(StraightAlphaKernel kernel) noexcept;

@@ -19,10 +19,19 @@ function scenarioEnv(name) {
   return childEnv({ ASAN_OPTIONS: `${process.env.ASAN_OPTIONS ?? ''}:detect_leaks=0` });
 }
 
+// A limit on tasks binds no root process: that scenario runs as a user of
+// its own, so nothing else of that user shares the count.
+function scenarioCommand(name) {
+  const args = [path.join(__dirname, '..', 'stress', 'faults_child.js'), name];
+  if (name !== 'thread-limit' || process.getuid() !== 0) return [process.execPath, args];
+  const uid = String(61000 + (process.pid % 3000));
+  return ['setpriv', ['--reuid', uid, '--regid', uid, '--clear-groups', process.execPath, ...args]];
+}
+
 function runScenario(name, timeoutMs = 60000) {
   return new Promise((resolve) => {
-    const child = spawn(process.execPath, [path.join(__dirname, '..', 'stress', 'faults_child.js'), name],
-      { env: scenarioEnv(name), stdio: ['ignore', 'pipe', 'pipe'] });
+    const [command, args] = scenarioCommand(name);
+    const child = spawn(command, args, { env: scenarioEnv(name), stdio: ['ignore', 'pipe', 'pipe'] });
     let out = '';
     let stderr = '';
     child.stdout.on('data', (d) => { out += d; });
@@ -96,6 +105,24 @@ test('the X server killed mid-capture: stop ends cleanly, starts fail clearly un
   assert.deepStrictEqual(r.restart, { returned: 'undefined' });
   assert.ok(r.flowsAgain, 'no video from the new server');
   assert.deepStrictEqual(r.stopAgain, { returned: 'undefined' });
+});
+
+test('a limit on threads fails the start naming the thread, and leaves nothing behind', { skip }, async () => {
+  const run = await runScenario('thread-limit');
+  assertClean(run, 'thread limit');
+  const r = run.report;
+  assert.strictEqual(r.leftBehind, undefined, `left behind: ${JSON.stringify(r.leftBehind)}`);
+  // The capture thread, then each thread the X backend needs, is refused in turn.
+  assert.ok(r.refusals.length >= 2, JSON.stringify(r.refusals));
+  assert.deepStrictEqual(r.refusals[0], {
+    code: 'GenericFailure', message: 'Failed to spawn the capture thread: Resource temporarily unavailable',
+  });
+  for (const refusal of r.refusals.slice(1)) {
+    assert.strictEqual(refusal.code, 'GenericFailure');
+    assert.match(refusal.message, / thread: Resource temporarily unavailable/);
+  }
+  assert.ok(r.started && r.flowing, 'no video once threads were allowed');
+  assert.deepStrictEqual(r.stop, { returned: 'undefined' });
 });
 
 test('a process that exits with outputs running exits with status 0 and says nothing', { skip }, async () => {

@@ -35,8 +35,10 @@ async function capture(options, name) {
   try {
     addon.ndiOutputStart(window.handle(), name, name);
     const record = await firstFrame(name);
+    // Read while the source lives: the stand-in keeps media only for live ones.
+    const data = probe.lastVideoData(record.id);
     stopAndCheck(name, name);
-    return { record, data: probe.lastVideoData(record.id) };
+    return { record, data };
   } finally {
     await window.close();
   }

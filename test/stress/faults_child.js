@@ -2,8 +2,11 @@
 // Faults from outside the process, one scenario per run; prints one JSON
 // report of what the script saw.
 //   node faults_child.js window-killed | unmap-map | server-killed |
-//                        exit-explicit | exit-natural
+//                        thread-limit | exit-explicit | exit-natural
 // server-killed starts its own X server; the others use DISPLAY.
+const fs = require('node:fs');
+const { spawn } = require('node:child_process');
+const readline = require('node:readline');
 const paths = require('./build_paths');
 const { openTestWindow } = require('./test_window');
 const { startXServer } = require('./x_server');
@@ -112,6 +115,71 @@ async function serverKilled() {
   };
 }
 
+// Tasks (threads of every process) of this user: what the kernel's limit
+// on tasks counts.
+function userTasks() {
+  let tasks = 0;
+  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      const status = fs.readFileSync(`/proc/${pid}/status`, 'utf8');
+      if (Number(/^Uid:\s+(\d+)/m.exec(status)[1]) !== process.getuid()) continue;
+      tasks += Number(/^Threads:\s+(\d+)/m.exec(status)[1]);
+    } catch {
+      // ended meanwhile
+    }
+  }
+  return tasks;
+}
+
+// Sets this process's soft limit on tasks through a helper started while
+// there was room: under the limit this process cannot start one.
+function taskLimiter() {
+  const helper = spawn('bash', ['-c',
+    `while read -r soft; do prlimit --pid ${process.pid} --nproc="$soft": && echo ok; done`]);
+  const lines = readline.createInterface({ input: helper.stdout })[Symbol.asyncIterator]();
+  const usual = /^Max processes\s+(\S+)/m.exec(fs.readFileSync('/proc/self/limits', 'utf8'))[1];
+  return {
+    async limit(spare) {
+      helper.stdin.write(`${spare === null ? usual : userTasks() + spare}\n`);
+      const answer = await lines.next();
+      if (answer.value !== 'ok') throw new Error('prlimit failed');
+    },
+    close: () => helper.stdin.end(),
+  };
+}
+
+// Starts with room for no new thread, then for one more each time, until a
+// start succeeds: every refusal names the thread and leaves nothing behind.
+async function threadLimit() {
+  const window = await openTestWindow();
+  await window.command('animate on');
+  const limiter = taskLimiter();
+  const before = { tasks: userTasks(), live: probe.library().liveInstances };
+  const refusals = [];
+  let started = null;
+  for (let spare = 0; spare < 6 && !started; spare++) {
+    await limiter.limit(spare);
+    const start = outcome(() => addon.ndiOutputStart(window.handle(), 'limited', 'Thread limit'));
+    await limiter.limit(null);
+    if (start.returned) {
+      started = { spare, instance: newest() };
+      break;
+    }
+    refusals.push(start);
+    const clean = await until(() => userTasks() === before.tasks
+      && probe.library().liveInstances === before.live, 3000);
+    if (!clean) {
+      limiter.close();
+      return { refusals, leftBehind: { tasks: userTasks(), live: probe.library().liveInstances } };
+    }
+  }
+  limiter.close();
+  const flowing = started !== null && await until(() => frames(started.instance) > 2);
+  const stop = outcome(() => addon.ndiOutputStop('limited'));
+  await window.close();
+  return { refusals, started: started !== null, flowing, stop };
+}
+
 // Outputs still running when the process ends; the parent checks the exit.
 async function exitRunning(explicit) {
   const windows = [];
@@ -139,6 +207,7 @@ const scenarios = {
   'window-killed': windowKilled,
   'unmap-map': unmapMap,
   'server-killed': serverKilled,
+  'thread-limit': threadLimit,
   'exit-explicit': () => exitRunning(true),
   'exit-natural': () => exitRunning(false),
 };

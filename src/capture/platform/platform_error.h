@@ -26,6 +26,10 @@ inline constexpr Hresult kPointer = hresult(0x80004003);      // E_POINTER: succ
 inline constexpr Hresult kNoInterface = hresult(0x80004002);  // E_NOINTERFACE
 inline constexpr Hresult kInvalidArg = hresult(0x80070057);   // E_INVALIDARG
 inline constexpr Hresult kIllegalCall = hresult(0x8000000E);  // E_ILLEGAL_METHOD_CALL
+// DXGI_ERROR_WAS_STILL_DRAWING: the mapped texture does not hold a whole
+// frame (the window changed while it was read). The frame is skipped; the
+// capture goes on.
+inline constexpr Hresult kFrameNotReady = hresult(0x887A000A);
 // The target thread exists but has not asked for messages yet, so it has
 // no queue: posting can be retried.
 inline constexpr Hresult kInvalidThreadId = hresult_from_win32(1444);  // 0x800705A4

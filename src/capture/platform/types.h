@@ -58,6 +58,9 @@ inline constexpr std::uint32_t kCreateDeviceBgraSupport = 0x20;
 // A DXGI pixel format number. 87 is B8G8R8A8 unsigned normalised.
 using PixelFormat = std::int32_t;
 inline constexpr PixelFormat kPixelFormatBgra8 = 87;
+// DXGI_FORMAT_B8G8R8X8_UNORM: the same bytes with the fourth one padding. A
+// backend's frame texture may have it when the window has no alpha.
+inline constexpr PixelFormat kPixelFormatBgrx8 = 88;
 
 struct TextureDesc {
   std::uint32_t width = 0;

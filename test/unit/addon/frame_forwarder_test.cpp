@@ -22,13 +22,13 @@ using capture::fakes::FakePlatform;
 using capture::fakes::FakeTexture;
 namespace platform = capture::platform;
 
-platform::TextureDesc texture_desc(uint32_t width, uint32_t height) {
+platform::TextureDesc texture_desc(uint32_t width, uint32_t height, bool opaque) {
   platform::TextureDesc desc;
   desc.width = width;
   desc.height = height;
   desc.mip_levels = 1;
   desc.array_size = 1;
-  desc.format = platform::kPixelFormatBgra8;
+  desc.format = opaque ? platform::kPixelFormatBgrx8 : platform::kPixelFormatBgra8;
   desc.sample_count = 1;
   return desc;
 }
@@ -51,11 +51,17 @@ Source make_source(uint32_t width, uint32_t height, uint32_t pitch, uint8_t seed
 }
 
 // What the SDK must receive: a fresh zero-filled frame with each row's
-// covered bytes converted.
-std::vector<uint8_t> expected_frame(const Source& s, uint32_t staging_pitch) {
+// covered bytes converted, or for an opaque source copied with alpha 255.
+std::vector<uint8_t> expected_frame(const Source& s, uint32_t staging_pitch, bool opaque = false) {
   std::vector<uint8_t> out(std::size_t{s.width} * 4 * s.height, 0);
   const std::size_t row = std::min<std::size_t>(s.width * 4, staging_pitch);
   copy_straight_alpha_reference(s.bytes.data(), s.pitch, out.data(), s.width * 4, row, s.height);
+  for (uint32_t y = 0; opaque && y < s.height; ++y) {
+    for (std::size_t i = 0; i + 4 <= row; i += 4) {
+      std::memcpy(&out[y * s.width * 4 + i], &s.bytes[y * s.pitch + i], 3);
+      out[y * s.width * 4 + i + 3] = 255;
+    }
+  }
   return out;
 }
 
@@ -76,8 +82,9 @@ class FrameForwarderTest : public ::testing::Test {
     EXPECT_EQ(tarvix::testing::standin_library().misuse, misuse_before_);
   }
 
-  capture::HandlerResult forward(const Source& s) {
-    auto texture = std::make_shared<FakeTexture>(fake_, texture_desc(s.width, s.height), s.pitch);
+  capture::HandlerResult forward(const Source& s, bool opaque = false) {
+    auto texture =
+        std::make_shared<FakeTexture>(fake_, texture_desc(s.width, s.height, opaque), s.pitch);
     texture->bytes() = s.bytes;
     capture::CaptureFrame frame(device_, context_, std::move(texture), platform::kPixelFormatBgra8,
                                 std::nullopt);
@@ -123,21 +130,26 @@ TEST_F(FrameForwarderTest, SendsPackedStraightAlphaRowsWithTheFrameDescriptor) {
 
 TEST_F(FrameForwarderTest, ReusedBufferSendsWhatAFreshOneWould) {
   // Same size with shorter rows after a full frame, then smaller, then
-  // larger again: stale bytes from an earlier frame must never show.
+  // larger again, with and without alpha (a source without alpha goes out
+  // opaque whatever its fourth byte): stale bytes from an earlier frame must
+  // never show.
   struct Step {
     uint32_t width, height;
-    bool short_rows;
+    bool short_rows, opaque;
   };
-  const Step steps[] = {{8, 4, false}, {8, 4, true}, {3, 2, false}, {8, 4, true}, {9, 5, false}};
+  const Step steps[] = {{8, 4, false, false}, {8, 4, true, false}, {3, 2, false, false},
+                        {8, 4, true, false},  {9, 5, false, true}, {9, 5, true, true},
+                        {9, 5, false, false}};
   uint8_t seed = 1;
   for (const Step& step : steps) {
     const Source s = make_source(step.width, step.height, step.width * 4 + 8, seed += 40);
     // Short staging rows leave the last pixel of every packed row unwritten.
     fake_.set_staging_rows(1, step.short_rows);
-    ASSERT_TRUE(forward(s).ok());
+    ASSERT_TRUE(forward(s, step.opaque).ok());
     const uint32_t staging_pitch = step.short_rows ? step.width * 4 - 4 : step.width * 4;
-    EXPECT_EQ(last_sent(), expected_frame(s, staging_pitch))
-        << step.width << " x " << step.height << (step.short_rows ? " short rows" : "");
+    EXPECT_EQ(last_sent(), expected_frame(s, staging_pitch, step.opaque))
+        << step.width << " x " << step.height << (step.short_rows ? " short rows" : "")
+        << (step.opaque ? " opaque" : "");
   }
   EXPECT_EQ(standin_instance(instance_id_).video_frames, std::size(steps));
 }

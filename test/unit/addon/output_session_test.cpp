@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
+
+#include "addon/audio_sender_registry.h"
 
 #include "fakes/fake_platform.h"
 #include "standin_reader.h"
@@ -48,11 +51,30 @@ TEST(OutputSessionTest, HandlerFailureEndsTheCaptureAndStopReportsIt) {
             "Windows capture error: Frame handler error: Invalid frame data: Video frame exceeds "
             "maximum size: 104878080 bytes > 104857600 bytes");
   EXPECT_TRUE(tarvix::testing::standin_instance(first).destroyed);
+  EXPECT_EQ(fake.count("context.copy_resource"), 0) << "a refused frame was read";
   EXPECT_TRUE(stop_output("b").ok());
   EXPECT_TRUE(start_output(fake, handle_bytes(2), "b", "small").ok())
       << "a failed stop must free the id";
   EXPECT_TRUE(stop_output("b").ok());
   EXPECT_EQ(standin_library().misuse, misuse);
+}
+
+// A stop for an id whose start is under way waits for that start, then
+// removes both of its entries: an audio entry never outlives its capture.
+TEST(OutputSessionTest, AStopRacingAStartOfTheSameIdLeavesNeitherEntry) {
+  capture::fakes::FakePlatform fake;
+  fake.add_window(1);
+  fake.hold("create_device");
+  std::thread starter([&] { EXPECT_TRUE(start_output(fake, handle_bytes(1), "r", "race").ok()); });
+  ASSERT_TRUE(fake.wait_until([&] { return fake.waiting_at("create_device") == 1; }));
+  std::thread stopper([] { EXPECT_TRUE(stop_output("r").ok()); });
+  // Time for the stop to reach the registries; not a duration under test.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  fake.open("create_device");
+  starter.join();
+  stopper.join();
+  EXPECT_FALSE(AudioSenderRegistry::instance().find("r"));
+  EXPECT_TRUE(stop_output("r").ok());
 }
 
 }  // namespace

@@ -151,8 +151,14 @@ TEST_F(StandinRuntimeTest, Bookkeeping) {
   NDIlib_send_instance_t gone = create("Gone");
   ASSERT_NE(gone, nullptr);
   EXPECT_EQ(tarvix_standin_instance_id(gone), 1u);
+  std::vector<uint8_t> pixels(4 * 4, 1);
+  const auto frame = video(pixels, 2, 2);
+  NDIlib_send_send_video_v2(gone, &frame);
   NDIlib_send_destroy(gone);
   EXPECT_TRUE(instance(1).destroyed);
+  // The record stays, the media of a destroyed sender does not.
+  EXPECT_EQ(instance(1).last_video.xres, 2);
+  EXPECT_EQ(tarvix_standin_last_video_data(1, nullptr, 0), 0u);
   EXPECT_FALSE(instance(1).flushed_before_destroy);
   NDIlib_send_send_video_async_v2(gone, nullptr);  // after destroy
   EXPECT_EQ(library().misuse, 1u);
@@ -169,6 +175,12 @@ TEST_F(StandinRuntimeTest, Bookkeeping) {
   ASSERT_EQ(tarvix_standin_call_at(4095, &last), 1);
   EXPECT_EQ(last.call, TARVIX_CALL_FLUSH);
   NDIlib_send_destroy(busy);
+  // Start and stop churn keeps only the newest destroyed records (256).
+  for (int i = 0; i < 300; ++i)
+    NDIlib_send_destroy(create("Churn"));
+  tarvix_standin_instance_info info{};
+  EXPECT_EQ(tarvix_standin_instance(1, &info), 0) << "the oldest record is kept";
+  EXPECT_EQ(tarvix_standin_instance(301, &info), 1);
 }
 
 }  // namespace

@@ -154,6 +154,16 @@ TEST_P(StraightAlphaKernelTest, MatchesTheReferenceOnRandomFrames) {
                                   shape.height);
     copy(src.data(), pitch, dst.data(), stride, row_bytes, shape.height);
     ASSERT_EQ(dst.bytes(), expected);
+
+    // The opaque copy of the same rows: each whole pixel's alpha forced,
+    // nothing else changed.
+    for (std::uint32_t r = 0; r < shape.height; ++r) {
+      std::memcpy(expected.data() + r * stride, src.data() + r * pitch, row_bytes);
+      for (std::size_t i = 3; i < row_bytes; i += 4)
+        expected[r * stride + i] = 255;
+    }
+    copy_opaque(src.data(), pitch, dst.data(), stride, row_bytes, shape.height);
+    ASSERT_EQ(dst.bytes(), expected) << "opaque";
   }
 }
 

@@ -1,6 +1,7 @@
 #include "x11/recorder.h"
 
 #include <cstring>
+#include <utility>
 
 #include "capture/capture_frame.h"
 
@@ -16,7 +17,10 @@ class RecordingHandler final : public capture::CaptureHandler {
 
   capture::HandlerResult handle_frame(capture::CaptureFrame& frame,
                                       capture::FrameControl&) override {
+    recorder_->before_read();
     auto mapped = frame.read_back();
+    // Skipped like the forwarder skips it: the window changed meanwhile.
+    if (!mapped && capture::frame_not_ready(mapped.error())) return {};
     if (!mapped) return Err{capture::HandlerError{capture::display(mapped.error())}};
     Picture picture{frame.width(), frame.height(), {}};
     const std::size_t row = std::size_t{picture.width} * 4;
@@ -25,6 +29,9 @@ class RecordingHandler final : public capture::CaptureHandler {
       std::memcpy(picture.bgra.data() + y * row,
                   mapped.value().data() + std::size_t{y} * mapped.value().row_pitch(), row);
     }
+    // As the forwarder sends it: a frame without alpha is opaque.
+    for (std::size_t i = 3; frame.opaque() && i < picture.bgra.size(); i += 4)
+      picture.bgra[i] = 255;
     recorder_->record(picture, frame.title_bar_height());
     return {};
   }
@@ -39,6 +46,20 @@ class RecordingHandler final : public capture::CaptureHandler {
 };
 
 }  // namespace
+
+void Recorder::set_before_read(std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  before_read_ = std::move(action);
+}
+
+void Recorder::before_read() {
+  std::function<void()> action;
+  {
+    std::lock_guard lock(mutex_);
+    action = std::exchange(before_read_, nullptr);
+  }
+  if (action) action();
+}
 
 capture::HandlerFactory Recorder::factory() {
   return

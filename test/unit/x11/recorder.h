@@ -37,6 +37,10 @@ class Recorder : public std::enable_shared_from_this<Recorder> {
   capture::HandlerFactory factory();
   // Checked on every later frame; its verdict is kept in the frame's record.
   void set_matcher(Matcher matcher);
+  // Runs once, on the capture thread, between taking the next frame and
+  // reading it back.
+  void set_before_read(std::function<void()> action);
+  void before_read();
 
   // Waits (at most `patience`) until `condition` holds for the frames so far.
   bool wait_until(const std::function<bool(const std::vector<FrameRecord>&)>& condition,
@@ -56,6 +60,7 @@ class Recorder : public std::enable_shared_from_this<Recorder> {
   std::mutex mutex_;
   std::condition_variable changed_;
   Matcher matcher_;
+  std::function<void()> before_read_;
   std::vector<FrameRecord> frames_;
   Picture last_;
   int closed_ = 0;

@@ -88,38 +88,5 @@ TEST(PixelReader, StripsStayUnderTheRequestLimit) {
   EXPECT_EQ(strip_rows(1000, row), 1u);  // always progress
 }
 
-TEST(PixelReader, SetOpaqueTouchesOnlyAlphaWithinTheRows) {
-  // Two rows of two pixels with a pitch of three pixels: padding stays.
-  std::uint8_t data[24] = {};
-  for (int i = 0; i < 24; ++i)
-    data[i] = static_cast<std::uint8_t>(i);
-  set_opaque(data, 2, 2, 12);
-  EXPECT_EQ(data[3], 255);
-  EXPECT_EQ(data[7], 255);
-  EXPECT_EQ(data[11], 11);  // padding of row 0
-  EXPECT_EQ(data[15], 255);
-  EXPECT_EQ(data[19], 255);
-  EXPECT_EQ(data[23], 23);
-  EXPECT_EQ(data[0], 0);
-  EXPECT_EQ(data[14], 14);
-}
-
-TEST(PixelReader, SetOpaqueCoversWideRowsAtAnyAlignment) {
-  // Widths around the vector width, rows starting off any 16-byte boundary.
-  for (std::uint32_t width : {1u, 3u, 4u, 5u, 8u, 13u, 37u}) {
-    const std::uint32_t pitch = width * 4 + 4;
-    std::vector<std::uint8_t> data(1 + std::size_t{pitch} * 3);
-    for (std::size_t i = 0; i < data.size(); ++i)
-      data[i] = static_cast<std::uint8_t>(i * 7);
-    std::vector<std::uint8_t> expected = data;
-    for (std::uint32_t y = 0; y < 3; ++y) {
-      for (std::uint32_t x = 0; x < width; ++x)
-        expected[1 + y * pitch + x * 4 + 3] = 0xFF;
-    }
-    set_opaque(data.data() + 1, width, 3, pitch);
-    EXPECT_EQ(data, expected) << "width " << width;
-  }
-}
-
 }  // namespace
 }  // namespace tarvix::capture::platform::x11

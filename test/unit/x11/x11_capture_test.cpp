@@ -3,12 +3,25 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "capture/capture_error.h"
+#include "capture/platform/x11/shm_segment.h"
 #include "x11/capture_fixture.h"
 #include "x11/test_window_process.h"
 
@@ -16,6 +29,7 @@ namespace tarvix::x11_test {
 namespace {
 
 using capture::CaptureError;
+using namespace std::chrono_literals;
 
 // 100 MB frames are slow to copy and compare under the sanitizers.
 constexpr std::chrono::seconds kLargePatience{90};
@@ -201,6 +215,177 @@ TEST_F(X11Capture, LargeWindowIsReadWhole) {
   EXPECT_TRUE(stop());
 }
 
+// The window shrinks after its frame was taken and before it is read: that
+// frame is dropped, not padded, and frames of the new size follow.
+TEST_F(X11Capture, AFrameWhoseWindowShrankBeforeItWasReadIsDropped) {
+  TestWindowProcess window({"--size", "320x240"});
+  ASSERT_TRUE(window.ready());
+  recorder_->set_matcher(pattern_of(false, 320, 240, 0));
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_match());
+  const std::size_t before = recorder_->frames().size();
+  recorder_->set_matcher(pattern_of(false, 320, 240, 1));
+  recorder_->set_before_read([window = window.id()] {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const std::uint32_t size[] = {200, 100};
+    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+    // Time for the capture to learn of the new size; not a duration under test.
+    std::this_thread::sleep_for(200ms);
+  });
+  ASSERT_TRUE(window.command("redraw 1"));
+  ASSERT_TRUE(recorder_->wait_until([](const auto& frames) {
+    return std::any_of(frames.begin(), frames.end(), [](const auto& f) { return f.width == 200; });
+  }));
+  const auto frames = recorder_->frames();
+  for (auto f = frames.begin() + static_cast<std::ptrdiff_t>(before); f != frames.end(); ++f) {
+    if (f->width == 320) {
+      EXPECT_TRUE(f->matched) << "a frame of the old size was not whole";
+    }
+  }
+  EXPECT_TRUE(stop());
+}
+
+// The server hangs while a frame is read: the read gives up at the bound and
+// the capture ends with an error that its stop reports.
+TEST_F(X11Capture, AServerThatHangsDuringACaptureEndsItWithAnError) {
+  TestWindowProcess window({"--size", "64x48"});
+  ASSERT_TRUE(window.ready());
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_frames(1));
+  recorder_->set_before_read([this] { server_.freeze(true); });
+  ASSERT_TRUE(window.command("redraw 1"));
+  for (int i = 0; i < 2000 && !control_->halt_flag()->load(); ++i)
+    std::this_thread::sleep_for(5ms);
+  server_.freeze(false);
+  auto stopped = control_->stop();
+  control_.reset();
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_NE(capture::display(stopped.error()).find("the X server did not answer within 3 s"),
+            std::string::npos)
+      << capture::display(stopped.error());
+}
+
+// X windows may be up to 65535 pixels wide, frames 32767: a start on a
+// wider window fails, and a capture whose window grows past it ends with an
+// error that its stop reports.
+TEST_F(X11Capture, WindowsTooLargeForAFrameFailTheStartOrEndTheCapture) {
+  TestWindowProcess window({"--size", "64x48"});
+  ASSERT_TRUE(window.ready());
+  ASSERT_TRUE(start(window.id()));
+  ASSERT_TRUE(recorder_->wait_for_frames(1));
+  // A redirected window cannot grow that far while it is mapped: the
+  // server has no pixmap of that size to give it.
+  xcb_connection_t* c = server_.connection();
+  const std::uint32_t width = 40000;
+  xcb_unmap_window(c, window.id());
+  xcb_configure_window(c, window.id(), XCB_CONFIG_WINDOW_WIDTH, &width);
+  xcb_map_window(c, window.id());
+  xcb_flush(c);
+  for (int i = 0; i < 2000 && !control_->halt_flag()->load(); ++i)
+    std::this_thread::sleep_for(5ms);
+  auto stopped = control_->stop();
+  control_.reset();
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_NE(capture::display(stopped.error())
+                .find("is now 40000 x 48 pixels; frames are limited to 32767"),
+            std::string::npos)
+      << capture::display(stopped.error());
+
+  auto again = start_capture(window.id(), recorder_);
+  ASSERT_FALSE(again.ok());
+  EXPECT_NE(capture::display(again.error()).find("40000 x 48 is out of range"), std::string::npos)
+      << capture::display(again.error());
+}
+
+// Marked for removal while only we have it attached, so no kill at any
+// point can leave it behind. A server that hangs on the attach shows it,
+// and that wait ends at the bound too.
+TEST_F(X11Capture, SharedMemoryIsMarkedForRemovalBeforeTheServerAttachesIt) {
+  ASSERT_TRUE(server_.ready());
+  auto connection = capture::platform::x11::XConnection::open();
+  ASSERT_TRUE(connection);
+  constexpr std::size_t kBytes = 3 << 20;
+  // perms of our segment as the kernel lists it; none when there is none.
+  auto our_segment = [] {
+    std::ifstream list("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(list, line);
+    while (std::getline(list, line)) {
+      std::istringstream fields(line);
+      long long key = 0, id = 0, size = 0, creator = 0;
+      std::string perms;
+      fields >> key >> id >> perms >> size >> creator;
+      if (creator == getpid() && size == static_cast<long long>(kBytes)) {
+        return std::optional<int>(std::stoi(perms, nullptr, 8));
+      }
+    }
+    return std::optional<int>();
+  };
+  server_.freeze(true);
+  auto created = std::async(std::launch::async, [&] {
+    return capture::platform::x11::ShmSegment::create(connection.value(), kBytes);
+  });
+  // Looked at until marked, for less than the bound the attach waits.
+  std::optional<int> perms;
+  const auto until = std::chrono::steady_clock::now() + 2s;
+  while (!(perms && (*perms & 01000)) && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(1ms);
+    perms = our_segment();
+  }
+  ASSERT_TRUE(perms);
+  EXPECT_NE(*perms & 01000, 0) << "not marked for removal while the server attaches it";
+  auto segment = created.get();
+  server_.freeze(false);
+  ASSERT_FALSE(segment.ok());
+  EXPECT_NE(segment.error().message.find("did not answer within 3 s"), std::string::npos)
+      << segment.error().message;
+  EXPECT_FALSE(our_segment());
+}
+
+class X11CaptureWithoutComposite : public CaptureTest {
+ protected:
+  X11CaptureWithoutComposite() : CaptureTest({"-extension", "Composite"}) {}
+};
+
+// Covered or off-screen parts cannot be read without redirection; black is
+// not the window's content.
+TEST_F(X11CaptureWithoutComposite, TheStartIsRefusedClearly) {
+  TestWindowProcess window({});
+  ASSERT_TRUE(window.ready());
+  auto started = start_capture(window.id(), recorder_);
+  ASSERT_FALSE(started.ok());
+  EXPECT_EQ(started.error().kind, CaptureError::Kind::ServiceFailed);
+  EXPECT_NE(capture::display(started.error()).find("does not offer the Composite extension"),
+            std::string::npos)
+      << capture::display(started.error());
+}
+
+class X11CaptureAtTheClientLimit : public CaptureTest {
+ protected:
+  X11CaptureAtTheClientLimit() : CaptureTest({"-maxclients", "64"}) {}
+};
+
+TEST_F(X11CaptureAtTheClientLimit, TheStartSaysTheServerRefusedTheConnection) {
+  ASSERT_TRUE(server_.ready());
+  std::vector<xcb_connection_t*> held;
+  for (xcb_connection_t* c = nullptr; held.size() < 64; held.push_back(c)) {
+    c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+      xcb_disconnect(c);
+      break;
+    }
+  }
+  auto started = start_capture(0x200000, recorder_);
+  for (xcb_connection_t* c : held)
+    xcb_disconnect(c);
+  ASSERT_FALSE(started.ok());
+  EXPECT_NE(capture::display(started.error()).find("the server refused the connection"),
+            std::string::npos)
+      << capture::display(started.error());
+}
+
 class X11CaptureWithoutSharedMemory : public CaptureTest {
  protected:
   X11CaptureWithoutSharedMemory() : CaptureTest({"-extension", "MIT-SHM"}) {}
@@ -215,20 +400,105 @@ TEST_F(X11CaptureWithoutSharedMemory, LargeWindowIsReadInStrips) {
   EXPECT_TRUE(stop());
 }
 
-TEST(X11Device, AnUnreachableDisplayFailsTheDeviceNamingTheDisplay) {
+// A window larger than one get-image reply, filled with one colour, then
+// another, each by one request, while it is captured: read in strips, every
+// frame still shows one colour.
+TEST_F(X11CaptureWithoutSharedMemory, FramesOfAWindowRepaintedWhileReadAreWhole) {
+  ASSERT_TRUE(server_.ready());
+  xcb_connection_t* c = server_.connection();
+  const xcb_window_t window = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, server_.root(), 0, 0, 2400, 2000, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_map_window(c, window);
+  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  std::atomic<bool> painting = true;
+  // Connected here: libXau, which connecting reads, is not thread-safe.
+  xcb_connection_t* p = xcb_connect(nullptr, nullptr);
+  std::thread painter([&] {
+    const xcb_gcontext_t gc = xcb_generate_id(p);
+    xcb_create_gc(p, gc, window, 0, nullptr);
+    const xcb_rectangle_t all{0, 0, 2400, 2000};
+    for (std::uint32_t colour = 0x102030; painting; colour ^= 0xFFFFFF) {
+      xcb_change_gc(p, gc, XCB_GC_FOREGROUND, &colour);
+      xcb_poly_fill_rectangle(p, window, gc, 1, &all);
+      std::free(xcb_get_input_focus_reply(p, xcb_get_input_focus(p), nullptr));
+    }
+    xcb_disconnect(p);
+  });
+  recorder_->set_matcher([](const Picture& p) {
+    return p.bgra.size() > 4 &&
+           std::memcmp(p.bgra.data(), p.bgra.data() + 4, p.bgra.size() - 4) == 0;
+  });
+  ASSERT_TRUE(start(window));
+  const bool enough = recorder_->wait_for_frames(4);
+  painting = false;
+  painter.join();
+  ASSERT_TRUE(enough);
+  EXPECT_TRUE(stop());
+  for (const auto& f : recorder_->frames())
+    EXPECT_TRUE(f.matched) << "a torn frame";
+}
+
+// A listening socket where an X server's would be, that never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    for (int n = 200; n < 1000 && display_.empty(); ++n) {
+      const std::string path = "/tmp/.X11-unix/X" + std::to_string(n);
+      struct stat st {};
+      if (stat(path.c_str(), &st) == 0 ||
+          stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) == 0)
+        continue;
+      fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      path.copy(address.sun_path, sizeof address.sun_path - 1);
+      if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+          listen(fd_, 8) == 0) {
+        path_ = path;
+        display_ = std::string(":").append(std::to_string(n));
+      } else {
+        close(fd_);
+      }
+    }
+  }
+  ~SilentServer() {
+    if (display_.empty()) return;
+    close(fd_);
+    unlink(path_.c_str());
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  int fd_ = -1;
+  std::string path_, display_;
+};
+
+// Each fails the start (at most the bound later) with a text that names the
+// display and says why.
+TEST(X11Device, DisplaysThatCannotServeFailTheDeviceNamingTheDisplay) {
+  SilentServer silent;
+  ASSERT_FALSE(silent.display().empty());
+  const std::pair<std::string, std::string> rows[] = {
+      {":4999", "cannot connect to the server"},
+      {silent.display(), "the X server did not answer within 3 s"},
+  };
   const char* saved = std::getenv("DISPLAY");
   const std::string restore = saved ? saved : "";
-  setenv("DISPLAY", ":4999", 1);
-  auto started = start_capture(0x200000, std::make_shared<Recorder>());
+  for (const auto& [display, why] : rows) {
+    SCOPED_TRACE(display);
+    setenv("DISPLAY", display.c_str(), 1);
+    auto started = start_capture(0x200000, std::make_shared<Recorder>());
+    ASSERT_FALSE(started.ok());
+    EXPECT_EQ(started.error().kind, CaptureError::Kind::DeviceFailed);
+    const std::string text = capture::display(started.error());
+    EXPECT_NE(text.find("\"" + display + "\": " + why), std::string::npos) << text;
+  }
   if (saved) {
     setenv("DISPLAY", restore.c_str(), 1);
   } else {
     unsetenv("DISPLAY");
   }
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(started.error().kind, CaptureError::Kind::DeviceFailed);
-  EXPECT_NE(capture::display(started.error()).find("\":4999\""), std::string::npos)
-      << capture::display(started.error());
 }
 
 }  // namespace

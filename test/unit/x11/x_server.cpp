@@ -49,6 +49,10 @@ bool eventually(F condition) {
 
 }  // namespace
 
+void XServer::freeze(bool frozen) {
+  if (xvfb_ && xvfb_->running()) kill(xvfb_->pid(), frozen ? SIGSTOP : SIGCONT);
+}
+
 XServer::XServer(const std::vector<std::string>& extra_args) {
   // A test window that died must not take the test with it on the next write.
   signal(SIGPIPE, SIG_IGN);

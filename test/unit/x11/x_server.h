@@ -30,6 +30,8 @@ class XServer {
 
   // Ends the server at once, as if the display went away.
   void kill_server() { xvfb_->kill_now(); }
+  // Stops the server (SIGSTOP) or lets it go on: a server that hangs.
+  void freeze(bool frozen);
 
   // Runs openbox on the server and waits until it manages windows.
   bool start_window_manager();

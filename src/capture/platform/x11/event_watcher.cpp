@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 #include "capture/platform/x11/x_reply.h"
 #include "support/thread_name.h"
@@ -32,14 +33,22 @@ PlatformResult<std::unique_ptr<EventWatcher>> EventWatcher::start(
   const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (fd < 0)
     return Err{PlatformError{kFail, std::string("eventfd failed: ") + std::strerror(errno)}};
-  return std::make_unique<EventWatcher>(Key{}, std::move(connection), std::move(callbacks), fd);
+  auto watcher =
+      std::make_unique<EventWatcher>(Key{}, std::move(connection), std::move(callbacks), fd);
+  // A limit on threads is an ordinary condition: the capture fails to start.
+  try {
+    watcher->thread_ =
+        std::jthread([raw = watcher.get()](std::stop_token stop) { raw->run(stop); });
+  } catch (const std::system_error& error) {
+    return Err{
+        PlatformError{kFail, "Cannot start the X event watcher thread: " + error.code().message()}};
+  }
+  return watcher;
 }
 
 EventWatcher::EventWatcher(Key, std::shared_ptr<XConnection> connection, Callbacks callbacks,
                            int wake_fd)
-    : connection_(std::move(connection)), callbacks_(std::move(callbacks)), wake_fd_(wake_fd) {
-  thread_ = std::jthread([this](std::stop_token stop) { run(stop); });
-}
+    : connection_(std::move(connection)), callbacks_(std::move(callbacks)), wake_fd_(wake_fd) {}
 
 EventWatcher::~EventWatcher() {
   thread_.request_stop();

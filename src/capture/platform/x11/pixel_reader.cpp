@@ -4,10 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <optional>
 
 namespace tarvix::capture::platform::x11 {
 
@@ -19,7 +16,7 @@ constexpr std::uint32_t kReplyHeaderBytes = 32;
 
 XResult<void> read_shared(XConnection& connection, const ReadArea& a, const ShmSegment& segment) {
   xcb_connection_t* c = connection.raw();
-  auto reply = await_reply(c,
+  auto reply = await_reply(connection,
                            xcb_shm_get_image(c, a.drawable, a.x, a.y, a.width, a.height, kAllPlanes,
                                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment.id(), 0),
                            xcb_shm_get_image_reply);
@@ -27,15 +24,53 @@ XResult<void> read_shared(XConnection& connection, const ReadArea& a, const ShmS
   return {};
 }
 
-XResult<void> read_strips(XConnection& connection, const ReadArea& a, std::uint8_t* out,
+// A pixmap of our own holding a copy of the area, made by one request and
+// so whole: strips read from it cannot show the window half redrawn.
+class Snapshot {
+ public:
+  Snapshot(XConnection& connection, const ReadArea& a) : connection_(connection) {
+    xcb_connection_t* c = connection.raw();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    made_ = await_check(
+        connection, xcb_create_pixmap_checked(c, a.depth, pixmap, a.drawable, a.width, a.height));
+    if (!made_) return;
+    pixmap_ = pixmap;
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    const std::uint32_t no_exposures = 0;
+    xcb_create_gc(c, gc, pixmap_, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
+    xcb_copy_area(c, a.drawable, pixmap_, gc, a.x, a.y, 0, 0, a.width, a.height);
+    xcb_free_gc(c, gc);
+  }
+  Snapshot(const Snapshot&) = delete;
+  Snapshot& operator=(const Snapshot&) = delete;
+  ~Snapshot() {
+    if (pixmap_) xcb_free_pixmap(connection_.raw(), pixmap_);
+  }
+
+  const XResult<void>& made() const { return made_; }
+  ReadArea area(const ReadArea& a) const { return {pixmap_, 0, 0, a.width, a.height, a.depth}; }
+
+ private:
+  XConnection& connection_;
+  XResult<void> made_;
+  xcb_pixmap_t pixmap_ = 0;
+};
+
+XResult<void> read_strips(XConnection& connection, const ReadArea& whole, std::uint8_t* out,
                           std::uint32_t pitch) {
   xcb_connection_t* c = connection.raw();
-  const std::uint32_t row_bytes = std::uint32_t{a.width} * 4;
+  const std::uint32_t row_bytes = std::uint32_t{whole.width} * 4;
   const std::uint32_t rows_per_strip = strip_rows(connection.max_request_bytes(), row_bytes);
+  std::optional<Snapshot> snapshot;
+  if (rows_per_strip < whole.height) {
+    snapshot.emplace(connection, whole);
+    if (!snapshot->made()) return snapshot->made();
+  }
+  const ReadArea a = snapshot ? snapshot->area(whole) : whole;
   for (std::uint32_t top = 0; top < a.height; top += rows_per_strip) {
     const auto rows = static_cast<std::uint16_t>(std::min(rows_per_strip, a.height - top));
     auto reply =
-        await_reply(c,
+        await_reply(connection,
                     xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, a.drawable, a.x,
                                   static_cast<std::int16_t>(a.y + static_cast<std::int32_t>(top)),
                                   a.width, rows, kAllPlanes),
@@ -50,21 +85,6 @@ XResult<void> read_strips(XConnection& connection, const ReadArea& a, std::uint8
     }
   }
   return {};
-}
-
-// One pass over the row at memory speed: sixteen bytes at a time, a 24-bit
-// window's frame being as large as any other.
-void set_row_opaque(std::uint8_t* row, std::uint32_t width) noexcept {
-  std::size_t x = 0;
-#if defined(__SSE2__)
-  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  for (; x + 4 <= width; x += 4) {
-    auto* at = reinterpret_cast<__m128i*>(row + x * 4);
-    _mm_storeu_si128(at, _mm_or_si128(_mm_loadu_si128(at), alpha));
-  }
-#endif
-  for (; x < width; ++x)
-    row[x * 4 + 3] = 0xFF;
 }
 
 }  // namespace
@@ -82,13 +102,6 @@ XResult<void> read_pixels(XConnection& connection, const ReadArea& area, const P
   const bool packed = pitch == std::uint32_t{area.width} * 4;
   if (packed && into.segment()) return read_shared(connection, area, *into.segment());
   return read_strips(connection, area, into.data(), pitch);
-}
-
-void set_opaque(std::uint8_t* data, std::uint32_t width, std::uint32_t height,
-                std::uint32_t pitch) noexcept {
-  for (std::uint32_t y = 0; y < height; ++y) {
-    set_row_opaque(data + std::size_t{y} * pitch, width);
-  }
 }
 
 }  // namespace tarvix::capture::platform::x11

@@ -1,7 +1,8 @@
-// Reads a rectangle of a drawable into a PixelBuffer as B, G, R, A bytes:
-// through the buffer's shared-memory segment when it has one and the rows
-// fit it exactly, otherwise with plain get-image requests in strips small
-// enough for the server's request length limit.
+// Reads a rectangle of a drawable into a PixelBuffer as B, G, R, A bytes,
+// as it was at one instant: through the buffer's shared-memory segment when
+// it has one and the rows fit it exactly, otherwise with plain get-image
+// requests in strips small enough for the server's request length limit,
+// taken from a copy the server makes first when one strip is not enough.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -20,6 +21,7 @@ struct ReadArea {
   std::int16_t y = 0;
   std::uint16_t width = 0;
   std::uint16_t height = 0;
+  std::uint8_t depth = 24;  // the drawable's
 };
 
 // Rows land `pitch` bytes apart; the buffer must hold height rows of pitch.
@@ -28,10 +30,5 @@ XResult<void> read_pixels(XConnection& connection, const ReadArea& area, const P
 
 // Rows of get-image replies that stay under the request length limit.
 std::uint32_t strip_rows(std::uint32_t max_request_bytes, std::uint32_t row_bytes) noexcept;
-
-// A window without an alpha channel reads with an undefined fourth byte:
-// make every pixel opaque.
-void set_opaque(std::uint8_t* data, std::uint32_t width, std::uint32_t height,
-                std::uint32_t pitch) noexcept;
 
 }  // namespace tarvix::capture::platform::x11

@@ -23,10 +23,14 @@ PlatformResult<ShmSegment> ShmSegment::create(std::shared_ptr<XConnection> conne
   const int shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
   if (shmid < 0) return Err{errno_error("shmget")};
   void* address = shmat(shmid, nullptr, 0);
+  // Marked for removal at once, while we are attached: from here on the
+  // segment goes with its last detach, even if this process is killed
+  // before the server has attached it (Linux lets it attach all the same).
+  const int removed = errno;
+  shmctl(shmid, IPC_RMID, nullptr);
   if (address == reinterpret_cast<void*>(-1)) {
-    auto error = errno_error("shmat");
-    shmctl(shmid, IPC_RMID, nullptr);
-    return Err{error};
+    errno = removed;
+    return Err{errno_error("shmat")};
   }
   ShmSegment segment;
   segment.connection_ = std::move(connection);
@@ -35,9 +39,8 @@ PlatformResult<ShmSegment> ShmSegment::create(std::shared_ptr<XConnection> conne
   xcb_connection_t* c = segment.connection_->raw();
   const xcb_shm_seg_t id = xcb_generate_id(c);
   // Writable: the server writes the pixels we ask for into the segment.
-  auto attached =
-      await_check(c, xcb_shm_attach_checked(c, id, static_cast<std::uint32_t>(shmid), 0));
-  shmctl(shmid, IPC_RMID, nullptr);
+  auto attached = await_check(*segment.connection_,
+                              xcb_shm_attach_checked(c, id, static_cast<std::uint32_t>(shmid), 0));
   if (!attached) return Err{to_platform_error(attached.error())};
   segment.id_ = id;
   return segment;

@@ -1,7 +1,8 @@
 // A System V shared-memory segment attached both here and in the X server,
 // so the server can write window pixels straight into our memory. The
-// segment is marked for removal as soon as the server has attached it: it
-// disappears with the last detach, even if this process dies.
+// segment is marked for removal as soon as we have attached it, before the
+// server does: it disappears with the last detach, even if this process is
+// killed at any point.
 #pragma once
 
 #include <xcb/shm.h>

@@ -2,10 +2,10 @@
 
 #include <xcb/damage.h>
 
-#include <algorithm>
-#include <cstring>
+#include <cstdio>
 
 #include "capture/platform/x11/pixel_reader.h"
+#include "capture/platform/x11/x11_graphics.h"
 
 namespace tarvix::capture::platform::x11 {
 
@@ -24,6 +24,13 @@ std::uint8_t event_type(const xcb_generic_event_t& e) {
 PlatformResult<std::shared_ptr<WindowCapture>> WindowCapture::start(
     std::shared_ptr<XConnection> connection, const WindowInfo& window, CaptureTargets targets,
     Clock::duration interval) {
+  // Without redirection a covered or off-screen part of the window has no
+  // pixels to read, and black is not the window's content.
+  if (!connection->extensions().composite) {
+    return Err{PlatformError{kFail,
+                             "the X server does not offer the Composite extension (0.2 or "
+                             "later), without which covered or off-screen windows cannot be read"}};
+  }
   auto capture = std::make_shared<WindowCapture>(connection, window, std::move(targets), interval);
   auto source = WindowSource::open(connection, window);
   if (!source) {
@@ -33,7 +40,7 @@ PlatformResult<std::shared_ptr<WindowCapture>> WindowCapture::start(
   EventWatcher::Callbacks callbacks{
       [raw = capture.get()](const xcb_generic_event_t& e) { raw->on_event(e); },
       [raw = capture.get()] { return raw->on_idle(); },
-      [raw = capture.get()] { raw->window_gone(); }};
+      [raw = capture.get()] { raw->connection_broken(); }};
   auto watcher = EventWatcher::start(connection, std::move(callbacks));
   if (!watcher) return Err{watcher.error()};
   capture->begin(std::move(source.value()), std::move(watcher.value()));
@@ -57,13 +64,26 @@ void WindowCapture::begin(std::unique_ptr<WindowSource> source,
   wake();
 }
 
-std::optional<SizeInt32> WindowCapture::take_frame() {
+std::optional<SizeInt32> WindowCapture::take_frame(SizeInt32 pool_size) {
+  SizeInt32 size;
   {
     std::lock_guard lock(mutex_);
+    if (failure_) return pool_size;
     if (!pacer_.take()) return std::nullopt;
+    size = size_;
+  }
+  if (size.width > static_cast<std::int32_t>(kMaxTextureSide) ||
+      size.height > static_cast<std::int32_t>(kMaxTextureSide)) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "X window 0x%x is now %d x %d pixels; frames are limited to %u on each side",
+                  window_.id, size.width, size.height, kMaxTextureSide);
+    fail(PlatformError{kInvalidArg, text});
+    return pool_size;
   }
   if (!source_ || !refresh_surface()) {
     std::lock_guard lock(mutex_);
+    if (failure_) return pool_size;
     pacer_.release();
     if (!closed_) pacer_.retry_at(Clock::now() + kNotViewableRetry);
     wake();
@@ -88,6 +108,7 @@ bool WindowCapture::refresh_surface() {
   auto surface = source_->refresh();
   if (!surface) {
     surface_.reset();
+    if (surface.error().unanswered) fail(to_platform_error(surface.error()));
     if (means_window_gone(surface.error())) window_gone();
     return false;
   }
@@ -95,26 +116,65 @@ bool WindowCapture::refresh_surface() {
   return true;
 }
 
-void WindowCapture::read(const PixelBuffer& into, std::uint32_t width, std::uint32_t height,
-                         std::uint32_t pitch) {
-  ReadArea area;
-  if (source_ && refresh_surface()) {
-    area = {surface_->drawable, surface_->x, surface_->y,
-            static_cast<std::uint16_t>(std::min<std::uint32_t>(width, surface_->width)),
-            static_cast<std::uint16_t>(std::min<std::uint32_t>(height, surface_->height))};
-  }
-  const std::size_t bytes = std::size_t{pitch} * height;
-  if (area.width < width || area.height < height) std::memset(into.data(), 0, bytes);
-  if (area.drawable) {
-    auto done = read_pixels(*connection_, area, into, pitch);
-    if (!done) {
-      std::memset(into.data(), 0, bytes);
-      if (means_window_gone(done.error())) window_gone();
-    }
-  }
-  if (!window_.has_alpha) set_opaque(into.data(), width, height, pitch);
+PlatformResult<void> WindowCapture::read(const PixelBuffer& into, std::uint32_t width,
+                                         std::uint32_t height, std::uint32_t pitch) {
+  if (auto failed = failure()) return Err{*failed};
+  if (!source_ || !refresh_surface()) return not_read(nullptr);
+  // The window changed size since the frame was taken: its pixels no
+  // longer make this frame.
+  if (surface_->width != width || surface_->height != height) return not_read(nullptr);
+  const ReadArea area{surface_->drawable,
+                      surface_->x,
+                      surface_->y,
+                      static_cast<std::uint16_t>(width),
+                      static_cast<std::uint16_t>(height),
+                      static_cast<std::uint8_t>(window_.has_alpha ? 32 : 24)};
+  auto done = read_pixels(*connection_, area, into, pitch);
+  if (!done) return not_read(&done.error());
   // Replies may have brought events along that only the watcher handles.
   wake();
+  return {};
+}
+
+PlatformResult<void> WindowCapture::not_read(const XError* error) {
+  if (error && error->unanswered) fail(to_platform_error(*error));
+  if (error && means_window_gone(*error)) window_gone();
+  if (auto failed = failure()) return Err{*failed};
+  {
+    std::lock_guard lock(mutex_);
+    pacer_.content_changed();
+  }
+  wake();
+  return Err{PlatformError{kFrameNotReady, "the window changed while its frame was read"}};
+}
+
+void WindowCapture::fail(PlatformError error) {
+  {
+    std::lock_guard lock(mutex_);
+    if (failure_) return;
+    failure_ = std::move(error);
+    pacer_.stop();
+  }
+  // Raised here rather than by the pacer: the watcher may have ended with
+  // the connection.
+  auto pool = targets_.pool;
+  targets_.queue->try_enqueue([pool] {
+    if (auto target = pool.lock()) target->raise_frame_arrived();
+  });
+}
+
+void WindowCapture::connection_broken() {
+  const XError lost = connection_->lost();
+  if (lost.unanswered) {
+    fail(to_platform_error(lost));
+  } else {
+    window_gone();
+  }
+}
+
+std::optional<PlatformError> WindowCapture::failure() const {
+  std::lock_guard lock(mutex_);
+  return failure_;
 }
 
 void WindowCapture::release_frame() {

@@ -47,14 +47,19 @@ class WindowCapture : public std::enable_shared_from_this<WindowCapture> {
   ~WindowCapture();
 
   // Takes the frame that FrameArrived announced; its content size, or none
-  // when no frame waits or the window cannot be read yet.
-  std::optional<SizeInt32> take_frame();
-  // Reads the window into `into`: width x height pixels, rows `pitch` apart.
-  // Parts the window does not cover, or a failed read, come out black.
-  void read(const PixelBuffer& into, std::uint32_t width, std::uint32_t height,
-            std::uint32_t pitch);
+  // when no frame waits or the window cannot be read yet. Once the capture
+  // has failed, a frame of `pool_size` is taken whose read reports why.
+  std::optional<SizeInt32> take_frame(SizeInt32 pool_size);
+  // Reads the window into `into`: width x height pixels, rows `pitch` apart,
+  // all from one read of the window as it is now. kFrameNotReady when the
+  // window no longer has that size (or went away): the frame is skipped and
+  // another one follows. Any other error ends the capture.
+  PlatformResult<void> read(const PixelBuffer& into, std::uint32_t width, std::uint32_t height,
+                            std::uint32_t pitch);
   void release_frame();
   void set_interval(Clock::duration interval);
+  // The window has no alpha channel: its pixels' fourth byte is padding.
+  bool opaque() const noexcept { return !window_.has_alpha; }
   // The pool changed size: a frame at the new size is due.
   void pool_recreated();
   // No more events; the X resources are given back. Idempotent.
@@ -66,6 +71,14 @@ class WindowCapture : public std::enable_shared_from_this<WindowCapture> {
   void on_event(const xcb_generic_event_t& event);
   std::optional<Clock::time_point> on_idle();
   void window_gone();
+  // The capture cannot go on (the server stopped answering, the window grew
+  // past what a frame can hold): the next frame carries the error.
+  void fail(PlatformError error);
+  std::optional<PlatformError> failure() const;
+  // The watcher found the connection broken: closed, or unanswered.
+  void connection_broken();
+  // The read came to nothing: handles an error, and asks for another frame.
+  PlatformResult<void> not_read(const XError* error);
   void wake() const;
 
   std::shared_ptr<XConnection> connection_;
@@ -83,6 +96,7 @@ class WindowCapture : public std::enable_shared_from_this<WindowCapture> {
   bool surface_stale_ = true;
   bool closed_ = false;
   bool notified_closed_ = false;
+  std::optional<PlatformError> failure_;
 };
 
 }  // namespace tarvix::capture::platform::x11

@@ -70,22 +70,23 @@ std::uint32_t dpi_from_root_resources(XConnection& connection) {
   // A desktop's resources are a few kilobytes; this only bounds a hostile one.
   constexpr std::uint32_t kMaxWords = 1u << 20;
   auto reply =
-      await_reply(c,
+      await_reply(connection,
                   xcb_get_property(c, 0, connection.screen().root, XCB_ATOM_RESOURCE_MANAGER,
                                    XCB_ATOM_STRING, 0, kMaxWords),
                   xcb_get_property_reply);
   if (!reply || reply.value()->format != 8) return 0;
   const auto* text = static_cast<const char*>(xcb_get_property_value(reply.value().get()));
   const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply.value().get()));
-  return dpi_from_resource_database({text, length});
+  return dpi_from_resource_database(std::string_view(text, length));
 }
 
 FrameExtents frame_extents(XConnection& connection, xcb_window_t window) {
   auto atom = connection.atom("_NET_FRAME_EXTENTS");
   if (!atom) return {};
   xcb_connection_t* c = connection.raw();
-  auto reply = await_reply(c, xcb_get_property(c, 0, window, atom.value(), XCB_ATOM_CARDINAL, 0, 4),
-                           xcb_get_property_reply);
+  auto reply =
+      await_reply(connection, xcb_get_property(c, 0, window, atom.value(), XCB_ATOM_CARDINAL, 0, 4),
+                  xcb_get_property_reply);
   // No window manager, or one that does not set the property: no frame.
   if (!reply || reply.value()->format != 32 ||
       xcb_get_property_value_length(reply.value().get()) < 16) {
@@ -141,10 +142,10 @@ std::uint32_t screen_dpi(XConnection& connection) {
 
 PlatformResult<Placement> window_placement(XConnection& connection, xcb_window_t window) {
   xcb_connection_t* c = connection.raw();
-  auto geometry = await_reply(c, xcb_get_geometry(c, window), xcb_get_geometry_reply);
+  auto geometry = await_reply(connection, xcb_get_geometry(c, window), xcb_get_geometry_reply);
   if (!geometry) return Err{to_platform_error(geometry.error())};
   const auto& g = *geometry.value();
-  auto origin = await_reply(c, xcb_translate_coordinates(c, window, g.root, 0, 0),
+  auto origin = await_reply(connection, xcb_translate_coordinates(c, window, g.root, 0, 0),
                             xcb_translate_coordinates_reply);
   if (!origin) return Err{to_platform_error(origin.error())};
   return Placement{origin.value()->dst_x, origin.value()->dst_y, g.width, g.height,

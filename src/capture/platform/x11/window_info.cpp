@@ -59,8 +59,8 @@ PlatformResult<WindowInfo> inspect_window(XConnection& connection, WindowHandle 
   auto window = window_from_handle(handle);
   if (!window) return Err{window.error()};
   xcb_connection_t* c = connection.raw();
-  auto attributes =
-      await_reply(c, xcb_get_window_attributes(c, window.value()), xcb_get_window_attributes_reply);
+  auto attributes = await_reply(connection, xcb_get_window_attributes(c, window.value()),
+                                xcb_get_window_attributes_reply);
   if (!attributes) return Err{to_platform_error(attributes.error())};
   const auto& a = *attributes.value();
   if (a._class == XCB_WINDOW_CLASS_INPUT_ONLY) {

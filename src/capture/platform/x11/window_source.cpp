@@ -14,8 +14,8 @@ XResult<std::unique_ptr<WindowSource>> WindowSource::open(std::shared_ptr<XConne
                                                           const WindowInfo& window) {
   xcb_connection_t* c = connection->raw();
   // Events first: a window destroyed from here on is reported as an event.
-  auto selected = await_check(
-      c, xcb_change_window_attributes_checked(c, window.id, XCB_CW_EVENT_MASK, &kWatchedEvents));
+  auto selected = await_check(*connection, xcb_change_window_attributes_checked(
+                                               c, window.id, XCB_CW_EVENT_MASK, &kWatchedEvents));
   if (!selected) return Err{selected.error()};
   auto source = std::make_unique<WindowSource>(std::move(connection), window);
   if (auto redirected = source->redirect(); !redirected && means_window_gone(redirected.error())) {
@@ -45,8 +45,8 @@ WindowSource::~WindowSource() {
 XResult<void> WindowSource::redirect() {
   if (!connection_->extensions().composite) return {};
   xcb_connection_t* c = connection_->raw();
-  auto done = await_check(
-      c, xcb_composite_redirect_window_checked(c, window_.id, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+  auto done = await_check(*connection_, xcb_composite_redirect_window_checked(
+                                            c, window_.id, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
   redirected_ = done.ok();
   return done;
 }
@@ -55,25 +55,26 @@ void WindowSource::create_damage() {
   if (!connection_->extensions().damage) return;
   xcb_connection_t* c = connection_->raw();
   const xcb_damage_damage_t id = xcb_generate_id(c);
-  auto done = await_check(
-      c, xcb_damage_create_checked(c, id, window_.id, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY));
+  auto done = await_check(*connection_, xcb_damage_create_checked(
+                                            c, id, window_.id, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY));
   if (done) damage_ = id;
 }
 
 XResult<Surface> WindowSource::refresh() {
   xcb_connection_t* c = connection_->raw();
-  auto window = await_reply(c, xcb_get_geometry(c, window_.id), xcb_get_geometry_reply);
+  auto window = await_reply(*connection_, xcb_get_geometry(c, window_.id), xcb_get_geometry_reply);
   if (!window) return Err{window.error()};
   if (!redirected_) {
     return Surface{window_.id, 0, 0, window.value()->width, window.value()->height};
   }
   free_pixmap();
   const xcb_pixmap_t pixmap = xcb_generate_id(c);
-  auto named = await_check(c, xcb_composite_name_window_pixmap_checked(c, window_.id, pixmap));
+  auto named =
+      await_check(*connection_, xcb_composite_name_window_pixmap_checked(c, window_.id, pixmap));
   if (!named) return Err{named.error()};
   pixmap_ = pixmap;
   // The pixmap's own size is what can be read, whatever the window did since.
-  auto geometry = await_reply(c, xcb_get_geometry(c, pixmap), xcb_get_geometry_reply);
+  auto geometry = await_reply(*connection_, xcb_get_geometry(c, pixmap), xcb_get_geometry_reply);
   if (!geometry) return Err{geometry.error()};
   const std::int32_t border = window.value()->border_width;
   const std::int32_t width = geometry.value()->width - 2 * border;

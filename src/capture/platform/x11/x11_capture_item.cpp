@@ -7,7 +7,8 @@ namespace tarvix::capture::platform::x11 {
 
 PlatformResult<SizeInt32> X11CaptureItem::size() {
   xcb_connection_t* c = connection_->raw();
-  auto geometry = await_reply(c, xcb_get_geometry(c, window_.id), xcb_get_geometry_reply);
+  auto geometry =
+      await_reply(*connection_, xcb_get_geometry(c, window_.id), xcb_get_geometry_reply);
   if (!geometry) return Err{to_platform_error(geometry.error())};
   return SizeInt32{geometry.value()->width, geometry.value()->height};
 }

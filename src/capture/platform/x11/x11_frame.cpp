@@ -2,8 +2,8 @@
 
 namespace tarvix::capture::platform::x11 {
 
-void WindowTexture::read_into(const PixelBuffer& into, std::uint32_t pitch) {
-  capture_->read(into, desc_.width, desc_.height, pitch);
+PlatformResult<void> WindowTexture::read_into(const PixelBuffer& into, std::uint32_t pitch) {
+  return capture_->read(into, desc_.width, desc_.height, pitch);
 }
 
 X11Frame::X11Frame(std::shared_ptr<WindowCapture> capture, SizeInt32 content, SizeInt32 pool_size,
@@ -15,7 +15,9 @@ X11Frame::X11Frame(std::shared_ptr<WindowCapture> capture, SizeInt32 content, Si
   desc_.height = static_cast<std::uint32_t>(pool_size.height);
   desc_.mip_levels = 1;
   desc_.array_size = 1;
-  desc_.format = static_cast<std::uint32_t>(format);
+  // A window without alpha reads with padding in the fourth byte; the
+  // format says so, and the reader of the frame sets alpha as it copies.
+  desc_.format = static_cast<std::uint32_t>(capture_->opaque() ? kPixelFormatBgrx8 : format);
   desc_.sample_count = 1;
 }
 

@@ -15,7 +15,7 @@ class WindowTexture final : public SourceTexture {
   WindowTexture(std::shared_ptr<WindowCapture> capture, const TextureDesc& desc)
       : capture_(std::move(capture)), desc_(desc) {}
   TextureDesc desc() const override { return desc_; }
-  void read_into(const PixelBuffer& into, std::uint32_t pitch) override;
+  PlatformResult<void> read_into(const PixelBuffer& into, std::uint32_t pitch) override;
 
  private:
   std::shared_ptr<WindowCapture> capture_;

@@ -1,5 +1,6 @@
 #include "capture/platform/x11/x11_frame_pool.h"
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,7 +18,10 @@ PlatformResult<void> check_pool_arguments(PixelFormat format, std::int32_t buffe
   if (size.width < 1 || size.height < 1 ||
       size.width > static_cast<std::int32_t>(kMaxTextureSide) ||
       size.height > static_cast<std::int32_t>(kMaxTextureSide)) {
-    return Err{PlatformError{kInvalidArg, "frame pool size out of range"}};
+    return Err{PlatformError{kInvalidArg, "frame size " + std::to_string(size.width) + " x " +
+                                              std::to_string(size.height) +
+                                              " is out of range: 1 to " +
+                                              std::to_string(kMaxTextureSide) + " on each side"}};
   }
   return {};
 }
@@ -56,7 +60,7 @@ PlatformResult<std::shared_ptr<Frame>> X11FramePool::try_get_next_frame() {
     size = size_;
     format = format_;
   }
-  const auto content = capture->take_frame();
+  const auto content = capture->take_frame(size);
   if (!content) return std::shared_ptr<Frame>();
   return std::shared_ptr<Frame>(std::make_shared<X11Frame>(capture, *content, size, format));
 }

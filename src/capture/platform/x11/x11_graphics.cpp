@@ -33,7 +33,7 @@ void X11DeviceContext::copy_resource(Texture& destination, Texture& source) {
   const TextureDesc from = window->desc();
   // Like the real call: textures that do not match copy nothing.
   if (to.width != from.width || to.height != from.height || to.format != from.format) return;
-  window->read_into(staging->buffer(), staging->pitch());
+  staging->set_copied(window->read_into(staging->buffer(), staging->pitch()));
 }
 
 PlatformResult<MappedSubresource> X11DeviceContext::map(Texture& texture, std::uint32_t subresource,
@@ -43,6 +43,8 @@ PlatformResult<MappedSubresource> X11DeviceContext::map(Texture& texture, std::u
   if (!staging) return Err{invalid("only staging textures of this device can be mapped")};
   if (subresource != 0) return Err{invalid("a 2D texture has only subresource 0")};
   if (map_type == 0 || map_type > 5) return Err{invalid("unknown map type")};
+  // A frame read only in part is never handed out.
+  if (!staging->copied()) return Err{staging->copied().error()};
   const std::uint32_t pitch = staging->pitch();
   return MappedSubresource{staging->buffer().data(), pitch, pitch * staging->desc().height};
 }
@@ -61,8 +63,9 @@ PlatformResult<std::shared_ptr<Texture>> X11Device::create_texture_2d(const Text
       desc.height > kMaxTextureSide) {
     return Err{invalid("texture size out of range")};
   }
-  if (desc.format != static_cast<std::uint32_t>(kPixelFormatBgra8)) {
-    return Err{invalid("only B8G8R8A8 textures are supported")};
+  if (desc.format != static_cast<std::uint32_t>(kPixelFormatBgra8) &&
+      desc.format != static_cast<std::uint32_t>(kPixelFormatBgrx8)) {
+    return Err{invalid("only B8G8R8A8 and B8G8R8X8 textures are supported")};
   }
   return std::shared_ptr<Texture>(std::make_shared<StagingTexture>(desc, buffers_));
 }

@@ -18,10 +18,12 @@ inline constexpr std::uint32_t kBytesPerPixel = 4;
 // X windows cannot be larger; a texture that is would be a caller's mistake.
 inline constexpr std::uint32_t kMaxTextureSide = 32767;
 
-// A texture whose pixels come from the window: copying it reads them.
+// A texture whose pixels come from the window: copying it reads them. An
+// error says why the buffer does not hold the whole frame: kFrameNotReady
+// when the window changed meanwhile, anything else ends the capture.
 class SourceTexture : public Texture {
  public:
-  virtual void read_into(const PixelBuffer& into, std::uint32_t pitch) = 0;
+  virtual PlatformResult<void> read_into(const PixelBuffer& into, std::uint32_t pitch) = 0;
 };
 
 class StagingTexture final : public Texture {
@@ -34,11 +36,15 @@ class StagingTexture final : public Texture {
   TextureDesc desc() const override { return desc_; }
   std::uint32_t pitch() const noexcept { return desc_.width * kBytesPerPixel; }
   const PixelBuffer& buffer() const noexcept { return buffer_; }
+  // What the last copy into it left: a whole frame, or why not.
+  void set_copied(PlatformResult<void> copied) { copied_ = std::move(copied); }
+  const PlatformResult<void>& copied() const noexcept { return copied_; }
 
  private:
   TextureDesc desc_;
   std::shared_ptr<PixelBufferPool> pool_;
   PixelBuffer buffer_;
+  PlatformResult<void> copied_;
 };
 
 class X11DeviceContext final : public DeviceContext {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "capture/platform/x11/answer_deadline.h"
+
 namespace tarvix::capture::platform::x11 {
 
 namespace {
@@ -20,14 +22,17 @@ std::string error_name(std::uint8_t code) {
 }  // namespace
 
 XError XError::from(const xcb_generic_error_t& e) noexcept {
-  return {e.error_code, e.major_code, e.minor_code, e.resource_id};
+  return {e.error_code, e.major_code, e.minor_code, e.resource_id, false};
 }
 
 bool means_window_gone(const XError& e) noexcept {
-  return e.code == 0 || e.code == kBadWindow || e.code == kBadDrawable;
+  return (e.code == 0 && !e.unanswered) || e.code == kBadWindow || e.code == kBadDrawable;
 }
 
 std::string describe(const XError& e) {
+  if (e.unanswered) {
+    return "the X server did not answer within " + std::to_string(kAnswerBound.count()) + " s";
+  }
   if (e.code == 0) return "the connection to the X server was lost";
   char text[160];
   std::snprintf(text, sizeof text, "X error %s (%u) for resource 0x%x, request %u.%u",

@@ -18,9 +18,13 @@ struct XError {
   std::uint8_t major_opcode = 0;
   std::uint16_t minor_opcode = 0;
   std::uint32_t resource = 0;
+  // With code 0: the server left a request unanswered past the bound, and
+  // the connection was shut for it.
+  bool unanswered = false;
 
   static XError from(const xcb_generic_error_t& e) noexcept;
   static XError connection_lost() noexcept { return {}; }
+  static XError no_answer() noexcept { return {0, 0, 0, 0, true}; }
 };
 
 // Core error codes the backend tells apart.
@@ -31,6 +35,7 @@ inline constexpr std::uint8_t kBadDrawable = 9;
 
 // The window (or the drawable read in its place) no longer exists, or the
 // connection to the server is gone: either way there is nothing to capture.
+// A server that stopped answering is not among them: that is a failure.
 bool means_window_gone(const XError& e) noexcept;
 
 // "X error BadWindow (3) for resource 0x50d, request 3.0", or the connection text.
