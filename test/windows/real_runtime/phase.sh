@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The module's seven NDI calls served by the real NDI 3.5 runtime (through
+# the test shim) and a real receiver on loopback. Fetches the runtime and its
+# public headers into the cache (they never enter the repository), builds the
+# shim and the two programs, checks the shim's exports against the module's
+# imports, then runs both programs under Wine, in a prefix of their own,
+# inside a loopback-only network namespace. Every wait is bounded. Ends with
+# "realruntime: N passed, N failed".
+#   phase.sh MODULE WORK_DIR CACHE_DIR      (as root: unshare needs it)
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+module=$1 work=$2 cache=$3
+mingw=x86_64-w64-mingw32
+shim_src=$root/test/windows/shims/ndi_runtime
+
+passed=0
+failed=0
+result() {  # result NAME STATUS [DETAIL]
+  if [ "$2" -eq 0 ]; then
+    passed=$((passed + 1)); echo "ok - real runtime: $1"
+  else
+    failed=$((failed + 1)); echo "not ok - real runtime: $1${3:+: $3}"
+  fi
+}
+finish() {
+  echo "realruntime: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+# NDI SDK 3.5.9 for Windows: the one runtime these machines can fetch.
+sdk=$cache/ndi-sdk-3.5.9
+if [ ! -f "$sdk/ndi_runtime_3_5.dll" ] || [ ! -f "$sdk/include/Processing.NDI.Lib.h" ]; then
+  echo "real runtime: fetching the NDI 3.5.9 runtime and headers"
+  download=$(mktemp -d)
+  (cd "$download" && timeout 120 npm pack --silent grandiose@0.0.4 >/dev/null) &&
+    tar xzf "$download"/grandiose-0.0.4.tgz -C "$download" package/include \
+      package/lib/win_x64/Processing.NDI.Lib.x64.dll &&
+    mkdir -p "$sdk" && rm -rf "$sdk/include" && mv "$download/package/include" "$sdk/include" &&
+    mv "$download/package/lib/win_x64/Processing.NDI.Lib.x64.dll" "$sdk/ndi_runtime_3_5.dll"
+  rm -rf "$download"
+fi
+[ -f "$sdk/ndi_runtime_3_5.dll" ] && [ -f "$sdk/include/Processing.NDI.Lib.h" ]
+result "the NDI 3.5.9 runtime and headers are in the cache" $? "$sdk"
+[ "$failed" -eq 0 ] || finish
+
+# The shim sits under the runtime's own name next to the programs, the real
+# runtime beside it under another name.
+bin=$work/bin
+rm -rf "$work" && mkdir -p "$bin" && cp "$sdk/ndi_runtime_3_5.dll" "$bin/"
+flags=(-std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror -DNDILIB_CPP_DEFAULT_CONSTRUCTORS=0
+  -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 -static -static-libgcc -static-libstdc++)
+cxx() { nice -n 10 "$mingw-g++-posix" "${flags[@]}" "$@"; }
+cxx -shared -isystem "$sdk/include" -o "$bin/Processing.NDI.Lib.x64.dll" \
+  "$shim_src/ndi_runtime_shim.cpp" "$shim_src/port_close_fix.cpp" "$shim_src/exports.def"
+result "the shim builds" $?
+"$mingw-dlltool" -d "$root/src/ndi/ndi_runtime.def" -D Processing.NDI.Lib.x64.dll \
+  -l "$work/ndi_import.a" &&
+  cxx -I"$root/src" -o "$bin/sender.exe" "$here/sender.cpp" "$work/ndi_import.a"
+result "the sender builds" $?
+cxx -isystem "$sdk/include" -I"$shim_src" -o "$bin/receiver.exe" "$here/receiver.cpp" \
+  "$shim_src/port_close_fix.cpp"
+result "the receiver builds" $?
+[ "$failed" -eq 0 ] || finish
+
+# The shim must answer every name the module imports from the runtime, and
+# nothing more.
+module_imports=$("$mingw-objdump" -p "$module" | awk '
+  /DLL Name:/ { dll = tolower($3); next }
+  /^[[:space:]]*$/ { dll = "" }
+  dll == "processing.ndi.lib.x64.dll" && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }' | sort)
+shim_exports=$("$mingw-objdump" -p "$bin/Processing.NDI.Lib.x64.dll" |
+  sed -n '/The Export Tables/,$p' |
+  awk '/^[[:space:]]*\[[[:space:]]*[0-9]+\] [A-Za-z_]/ {print $NF}' | sort)
+[ -n "$module_imports" ] && [ "$module_imports" = "$shim_exports" ]
+result "the shim exports exactly the module's NDI imports" $? \
+  "$(diff <(echo "$module_imports") <(echo "$shim_exports") | grep '^[<>]' | tr '\n' ' ')"
+
+# Inside the namespace: lo only, so the runtime's discovery and traffic stay
+# on this machine; the registry makes it use TCP at once (Wine refuses the
+# second UDP bind it would try first).
+run_in_namespace() {
+  set -u
+  ip link set lo up || return 1
+  export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  cd "$bin" || return 1
+  timeout 90 wine wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
+  for side in Receive Send; do
+    wine reg add "HKCU\\Software\\NDI\\Unicast\\$side" /v Mode /t REG_DWORD /d 0 /f \
+      >/dev/null 2>&1 || { echo "reg add failed"; return 1; }
+  done
+  timeout 60 wine receiver.exe 127.0.0.1:5961 "Z:$work/received.json" "Z:$work/enough" 60 16 \
+    40000 >"$work/receiver.out" 2>&1 &
+  local receiver=$!
+  timeout 60 wine sender.exe "Z:$work/sent.json" "Z:$work/enough" 1200 >"$work/sender.out" 2>&1
+  echo $? >"$work/sender.status"
+  wait "$receiver"
+  echo $? >"$work/receiver.status"
+  timeout 30 wineserver -k
+}
+export work bin
+started=$SECONDS
+unshare -n bash -c "$(declare -f run_in_namespace); run_in_namespace"
+result "Wine runs in a loopback-only network namespace" $?
+echo "# sender and receiver took $((SECONDS - started)) s with a fresh prefix"
+for side in sender receiver; do
+  [ -s "$work/$side.out" ] && { cat "$work/$side.out"; echo; } | tr -d '\r' | grep -v '^$' |
+    sed "s/^/# $side: /"
+done
+
+checks=$(node "$here/check.js" "$work/sent.json" "$work/received.json" \
+  "$(cat "$work/sender.status" 2>/dev/null)" "$(cat "$work/receiver.status" 2>/dev/null)")
+echo "$checks" | grep -v '^checks:'
+summary=$(grep -E '^checks: [0-9]+ passed, [0-9]+ failed' <<<"$checks")
+if [ -n "$summary" ]; then
+  passed=$((passed + $(sed -E 's/^checks: ([0-9]+) passed.*/\1/' <<<"$summary")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$summary")))
+else
+  result "the comparison ran" 1
+fi
+finish
