@@ -24,7 +24,6 @@ const [sentFile, receivedFile, senderStatus, receiverStatus] = process.argv.slic
 const sent = lines(sentFile);
 const received = lines(receivedFile);
 const expect = (sent.find((l) => l.expect) || {}).expect;
-const sentAt = new Map(sent.filter((l) => 'sent' in l).map((l) => [l.sent, l.t]));
 const stopped = sent.find((l) => l.stopped);
 const videos = received.filter((l) => l.video).map((l) => l.video);
 const audios = received.filter((l) => l.audio).map((l) => l.audio);
@@ -84,29 +83,37 @@ if (!expect) {
     videos.length > 0 && worst.every((e, c) => e <= pixelTolerance[c]),
     `B ${worst[0]} G ${worst[1]} R ${worst[2]} A ${worst[3]}`);
 
-  // Frame numbers run modulo 2^markerBits; each frame must be a newer one.
+  // Frame numbers run modulo 2^markerBits; each frame sent must be a newer
+  // one. The runtime may hand a new connection the same frame twice (same
+  // timecode): that repeats a sending, it is no stale frame of the sender's.
   const span = 1 << markerBits;
   const steps = markers.slice(1).map((m, i) => (m - markers[i] + span) % span);
-  const bad = steps.findIndex((s) => s < 1 || s >= span / 2);
+  const resent = (i) => videos[i + 1].timecode === videos[i].timecode && steps[i] === 0;
+  const repeats = steps.filter((_, i) => resent(i)).length;
+  if (repeats) console.log(`# ${repeats} frame(s) delivered twice by the runtime (same timecode)`);
+  const bad = steps.findIndex((s, i) => !resent(i) && (s < 1 || s >= span / 2));
   result('the sequence marker advances on every frame (no stale or repeated frame)',
     markers.length > 1 && bad < 0,
     bad < 0 ? `${markers.length} frames` : `frames ${bad} and ${bad + 1} of ${markers.length}: ` +
       [videos[bad], videos[bad + 1]].map((v, k) =>
         `marker ${markers[bad + k]} timecode ${v.timecode} received ${v.t}`).join(', '));
 
-  // Latency: a frame's receipt against the latest sending of its number.
-  const latencies = [];
+  // Latency: a frame's receipt against the latest sending of its number,
+  // from the call and from its return (clocked video waits for its slot).
+  const sendings = sent.filter((l) => 'sent' in l);
+  const latencies = { call: [], return: [] };
   videos.forEach((v, i) => {
-    let best;
-    for (const [frame, t] of sentAt) {
-      if (frame % span === markers[i] && t <= v.t && (best === undefined || t > best)) best = t;
-    }
-    if (best !== undefined) latencies.push((v.t - best) / 1000);
+    const sending = sendings.filter((l) => l.sent % span === markers[i] && l.t <= v.t).pop();
+    if (!sending) return;
+    latencies.call.push((v.t - sending.t) / 1000);
+    latencies.return.push((v.t - sending.returned) / 1000);
   });
-  latencies.sort((a, b) => a - b);
-  if (latencies.length) {
-    console.log(`# send-to-receive latency over ${latencies.length} frames: median ` +
-      `${percentile(latencies, 0.5).toFixed(2)} ms, p95 ${percentile(latencies, 0.95).toFixed(2)} ms`);
+  for (const [from, list] of Object.entries(latencies)) {
+    list.sort((a, b) => a - b);
+    if (list.length) {
+      console.log(`# latency from the send's ${from} over ${list.length} frames: median ` +
+        `${percentile(list, 0.5).toFixed(2)} ms, p95 ${percentile(list, 0.95).toFixed(2)} ms`);
+    }
   }
 
   result(`audio arrives as ${expect.rate} Hz, 2 planar channels, ${expect.block} samples a block`,

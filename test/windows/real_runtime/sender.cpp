@@ -123,8 +123,11 @@ int main(int argc, char** argv) {
                                   width * 4,
                                   nullptr,
                                   0};
-    log += "{\"sent\":" + std::to_string(frame) + ",\"t\":" + std::to_string(now_us()) + "}\n";
+    // Clocked video blocks the call until the frame's slot: both ends count.
+    long long called = now_us();
     NDIlib_send_send_video_v2(sender, &video);
+    log += "{\"sent\":" + std::to_string(frame) + ",\"t\":" + std::to_string(called) +
+           ",\"returned\":" + std::to_string(now_us()) + "}\n";
     fill_audio(samples, frame);
     NDIlib_audio_frame_v3_t audio{rate,
                                   2,
