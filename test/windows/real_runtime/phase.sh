@@ -4,13 +4,14 @@
 # public headers into the cache (they never enter the repository), builds the
 # shim and the two programs, checks the shim's exports against the module's
 # imports, then runs both programs under Wine, in a prefix of their own,
-# inside a loopback-only network namespace. Every wait is bounded. Ends with
+# inside a loopback-only network namespace, and the module in node.exe on the
+# same runtime. Every wait is bounded. Ends with
 # "realruntime: N passed, N failed".
-#   phase.sh MODULE WORK_DIR CACHE_DIR
+#   phase.sh MODULE NODE_EXE WORK_DIR CACHE_DIR
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
-module=$1 work=$2 cache=$3
+module=$(realpath "$1") node_exe=$2 work=$3 cache=$4
 mingw=x86_64-w64-mingw32
 shim_src=$root/test/windows/shims/ndi_runtime
 
@@ -85,7 +86,8 @@ run_in_namespace() {
   ip link set lo up || return 1
   export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   cd "$bin" || return 1
-  timeout 90 wine wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
+  timeout 90 wine wineboot -i >/dev/null 2>&1 && timeout 60 wine winecfg -v win10 >/dev/null 2>&1 ||
+    { echo "the Windows 10 prefix could not be made"; return 1; }
   for side in Receive Send; do
     wine reg add "HKCU\\Software\\NDI\\Unicast\\$side" /v Mode /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1 || { echo "reg add failed"; return 1; }
@@ -97,9 +99,13 @@ run_in_namespace() {
   echo $? >"$work/sender.status"
   wait "$receiver"
   echo $? >"$work/receiver.status"
+  # The shim is found here, as the module's own NDI runtime.
+  WINEPATH="Z:$bin" TARVIX_ADDON="Z:$module" timeout 60 wine "$node_exe" \
+    "Z:$here/module_start.js" >"$work/module.out" 2>&1
+  echo $? >"$work/module.status"
   timeout 30 wineserver -k
 }
-export work bin
+export work bin here module node_exe
 started=$SECONDS
 namespace=(unshare -n)
 [ "$(id -u)" -eq 0 ] || namespace=(unshare -r -n)  # a user namespace lends the rights
@@ -111,14 +117,23 @@ for side in sender receiver; do
     sed "s/^/# $side: /"
 done
 
-checks=$(node "$here/check.js" "$work/sent.json" "$work/received.json" \
+add_checks() {  # add_checks NAME < output ending in "checks: N passed, N failed"
+  local output summary
+  output=$(tr -d '\r')
+  grep -v '^checks:' <<<"$output" | sed -E '/^(ok|not ok|#) /!s/^/# /'
+  summary=$(grep -E '^checks: [0-9]+ passed, [0-9]+ failed' <<<"$output" | tail -1)
+  if [ -n "$summary" ]; then
+    passed=$((passed + $(sed -E 's/^checks: ([0-9]+) passed.*/\1/' <<<"$summary")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$summary")))
+  else
+    result "$1 ran to its summary" 1
+  fi
+}
+add_checks "the comparison" < <(node "$here/check.js" "$work/sent.json" "$work/received.json" \
   "$(cat "$work/sender.status" 2>/dev/null)" "$(cat "$work/receiver.status" 2>/dev/null)")
-echo "$checks" | grep -v '^checks:'
-summary=$(grep -E '^checks: [0-9]+ passed, [0-9]+ failed' <<<"$checks")
-if [ -n "$summary" ]; then
-  passed=$((passed + $(sed -E 's/^checks: ([0-9]+) passed.*/\1/' <<<"$summary")))
-  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$summary")))
-else
-  result "the comparison ran" 1
-fi
+add_checks "the module in node.exe" < <(cat "$work/module.out" 2>/dev/null)
+grep -qs 'v3\.5\.9' "$work/module.out"
+result "the module in node.exe reached the real 3.5.9 runtime" $?
+[ "$(cat "$work/module.status" 2>/dev/null)" = 0 ]
+result "node.exe exited by itself" $? "status $(cat "$work/module.status" 2>/dev/null)"
 finish
