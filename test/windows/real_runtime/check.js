@@ -23,7 +23,9 @@ const lines = (file) =>
 const [sentFile, receivedFile, senderStatus, receiverStatus] = process.argv.slice(2);
 const sent = lines(sentFile);
 const received = lines(receivedFile);
-const expect = (sent.find((l) => l.expect) || {}).expect;
+// Expectations may come in parts (picture, audio, aspect) from several writers.
+const expects = sent.filter((l) => l.expect).map((l) => l.expect);
+const expect = expects.length ? Object.assign({}, ...expects) : undefined;
 const stopped = sent.find((l) => l.stopped);
 const videos = received.filter((l) => l.video).map((l) => l.video);
 const audios = received.filter((l) => l.audio).map((l) => l.audio);
@@ -39,7 +41,7 @@ function result(name, ok, detail) {
 const every = (list, predicate) => list.length > 0 && list.every(predicate);
 const percentile = (sorted, p) => sorted[Math.min(sorted.length - 1, Math.floor(p * sorted.length))];
 
-result('the sender ran to its end and exited by itself', senderStatus === '0' && !!stopped,
+result('the publisher stopped and exited by itself', senderStatus === '0' && !!stopped,
   `status ${senderStatus}`);
 result('the receiver ran to its end', receiverStatus === '0', `status ${receiverStatus}`);
 if (!expect) {
@@ -98,20 +100,22 @@ if (!expect) {
       [videos[bad], videos[bad + 1]].map((v, k) =>
         `marker ${markers[bad + k]} timecode ${v.timecode} received ${v.t}`).join(', '));
 
-  // Latency: a frame's receipt against the latest sending of its number,
-  // from the call and from its return (clocked video waits for its slot).
+  // Latency: a frame's receipt against the latest painting or sending of
+  // its number (a send call also from its return: clocked video waits there
+  // for the frame's slot).
   const sendings = sent.filter((l) => 'sent' in l);
-  const latencies = { call: [], return: [] };
+  const latencies = { [expect.origin || 'the send call']: [], "the call's return": [] };
+  const [fromStart, fromReturn] = Object.values(latencies);
   videos.forEach((v, i) => {
     const sending = sendings.filter((l) => l.sent % span === markers[i] && l.t <= v.t).pop();
     if (!sending) return;
-    latencies.call.push((v.t - sending.t) / 1000);
-    latencies.return.push((v.t - sending.returned) / 1000);
+    fromStart.push((v.t - sending.t) / 1000);
+    if (sending.returned) fromReturn.push((v.t - sending.returned) / 1000);
   });
   for (const [from, list] of Object.entries(latencies)) {
     list.sort((a, b) => a - b);
     if (list.length) {
-      console.log(`# latency from the send's ${from} over ${list.length} frames: median ` +
+      console.log(`# latency from ${from} over ${list.length} frames: median ` +
         `${percentile(list, 0.5).toFixed(2)} ms, p95 ${percentile(list, 0.95).toFixed(2)} ms`);
     }
   }
@@ -136,8 +140,8 @@ if (!expect) {
 
   result('stopping withdraws the source: the receiver saw it go', !!gone);
   if (gone && stopped) {
-    console.log(`# sender destroy ${(stopped.destroy_us / 1000).toFixed(1)} ms; ` +
-      `frames sent ${stopped.frames}, received ${videos.length}`);
+    console.log(`# stopping took ${(stopped.destroy_us / 1000).toFixed(1)} ms; ` +
+      `frames received ${videos.length}, audio blocks ${audios.length}`);
   }
 }
 console.log(`checks: ${passed} passed, ${failed} failed`);

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The module's seven NDI calls served by the real NDI 3.5 runtime (through
-# the test shim) and a real receiver on loopback. Fetches the runtime and its
-# public headers into the cache (they never enter the repository), builds the
-# shim and the two programs, checks the shim's exports against the module's
-# imports, then runs both programs under Wine, in a prefix of their own,
-# inside a loopback-only network namespace, and the module in node.exe on the
-# same runtime. Every wait is bounded. Ends with
-# "realruntime: N passed, N failed".
+# The module's NDI calls served by the real NDI 3.5 runtime (through the test
+# shim) and received by a real receiver on loopback. Fetches the runtime and
+# its public headers into the cache (they never enter the repository), builds
+# the shim and the programs, checks the shim's exports against the module's
+# imports, then runs everything under Wine in a prefix of its own, inside a
+# loopback-only network namespace. With the capture-service doubles built,
+# node.exe runs the module on a window of another process; without them a
+# sender calls the seven functions as the module does, and node.exe checks
+# that a start failing at capture withdraws its real source. Every wait is
+# bounded. Ends with "realruntime: N passed, N failed".
 #   phase.sh MODULE NODE_EXE WORK_DIR CACHE_DIR
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -14,6 +16,10 @@ root=$(cd "$here/../../.." && pwd)
 module=$(realpath "$1") node_exe=$2 work=$3 cache=$4
 mingw=x86_64-w64-mingw32
 shim_src=$root/test/windows/shims/ndi_runtime
+doubles=$(dirname "$(dirname "$module")")/test/windows/doubles
+capture=0
+[ -f "$root/test/windows/doubles/prefix.sh" ] && [ -f "$doubles/CoreMessaging.dll" ] && capture=1
+alpha=160  # the alpha the capture doubles give every pixel
 
 passed=0
 failed=0
@@ -56,13 +62,18 @@ cxx() { nice -n 10 "$mingw-g++-posix" "${flags[@]}" "$@"; }
 cxx -shared -isystem "$sdk/include" -o "$bin/Processing.NDI.Lib.x64.dll" \
   "$shim_src/ndi_runtime_shim.cpp" "$shim_src/port_close_fix.cpp" "$shim_src/exports.def"
 result "the shim builds" $?
-"$mingw-dlltool" -d "$root/src/ndi/ndi_runtime.def" -D Processing.NDI.Lib.x64.dll \
-  -l "$work/ndi_import.a" &&
-  cxx -I"$root/src" -o "$bin/sender.exe" "$here/sender.cpp" "$work/ndi_import.a"
-result "the sender builds" $?
 cxx -isystem "$sdk/include" -I"$shim_src" -o "$bin/receiver.exe" "$here/receiver.cpp" \
   "$shim_src/port_close_fix.cpp"
 result "the receiver builds" $?
+if [ "$capture" -eq 1 ]; then
+  cxx -mwindows -o "$bin/pattern_window.exe" "$here/pattern_window.cpp" -lgdi32
+  result "the pattern window builds" $?
+else
+  "$mingw-dlltool" -d "$root/src/ndi/ndi_runtime.def" -D Processing.NDI.Lib.x64.dll \
+    -l "$work/ndi_import.a" &&
+    cxx -I"$root/src" -o "$bin/sender.exe" "$here/sender.cpp" "$work/ndi_import.a"
+  result "the sender builds" $?
+fi
 [ "$failed" -eq 0 ] || finish
 
 # The shim must answer every name the module imports from the runtime, and
@@ -78,6 +89,51 @@ shim_exports=$("$mingw-objdump" -p "$bin/Processing.NDI.Lib.x64.dll" |
 result "the shim exports exactly the module's NDI imports" $? \
   "$(diff <(echo "$module_imports") <(echo "$shim_exports") | grep '^[<>]' | tr '\n' ' ')"
 
+# The receiver asks the publisher to stop once it holds 60 frames.
+receive() {
+  timeout 60 wine receiver.exe 127.0.0.1:5961 "Z:$work/received.json" "Z:$work/enough" 60 16 \
+    40000 >"$work/receiver.out" 2>&1
+  echo $? >"$work/receiver.status"
+}
+
+# Without capture: the sender, then failing module starts.
+publish_without_capture() {
+  receive &
+  local receiver=$!
+  timeout 60 wine sender.exe "Z:$work/sent.json" "Z:$work/enough" 1200 >"$work/publisher.out" 2>&1
+  echo $? >"$work/publisher.status"
+  wait "$receiver"
+  # The shim is found here, as the module's own NDI runtime.
+  WINEPATH="Z:$bin" TARVIX_ADDON="Z:$module" timeout 60 wine "$node_exe" \
+    "Z:$here/module_start.js" >"$work/module.out" 2>&1
+  echo $? >"$work/module.status"
+}
+
+# With capture: the module in node.exe publishes the pattern window, which
+# closes when the fifo's writer goes.
+publish_window() {
+  mkfifo "$work/window.in"
+  wine pattern_window.exe "Z:$work/window.handle" "Z:$work/window.json" "$alpha" \
+    <"$work/window.in" >"$work/window.out" 2>&1 &
+  local window=$!
+  exec 7>"$work/window.in"
+  for _ in $(seq 300); do
+    [ -s "$work/window.handle" ] && break
+    kill -0 "$window" 2>/dev/null || break
+    sleep 0.1
+  done
+  receive &
+  local receiver=$!
+  WINEPATH="Z:$bin" TARVIX_ADDON="Z:$module" TARVIX_DOUBLES_ALPHA=$alpha timeout 60 \
+    wine "$node_exe" "Z:$here/publish.js" "$(tr -d '\r\n' <"$work/window.handle" 2>/dev/null)" \
+    "Z:$work/enough" "Z:$work/published.json" >"$work/publisher.out" 2>&1
+  echo $? >"$work/publisher.status"
+  wait "$receiver"
+  exec 7>&-
+  for _ in $(seq 100); do kill -0 "$window" 2>/dev/null || break; sleep 0.1; done
+  kill "$window" 2>/dev/null
+}
+
 # Inside the namespace: lo only, so the runtime's discovery and traffic stay
 # on this machine; the registry makes it use TCP at once (Wine refuses the
 # second UDP bind it would try first).
@@ -86,33 +142,39 @@ run_in_namespace() {
   ip link set lo up || return 1
   export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   cd "$bin" || return 1
-  timeout 90 wine wineboot -i >/dev/null 2>&1 && timeout 60 wine winecfg -v win10 >/dev/null 2>&1 ||
-    { echo "the Windows 10 prefix could not be made"; return 1; }
+  if [ "$capture" -eq 1 ]; then
+    source "$root/test/windows/doubles/prefix.sh"
+    timeout 150 bash -c "source '$root/test/windows/doubles/prefix.sh' &&
+      doubles_prefix '$WINEPREFIX' '$doubles'" ||
+      { echo "the prefix with the capture doubles could not be made"; return 1; }
+    export WINEDLLOVERRIDES="$doubles_overrides"
+  else
+    timeout 90 wine wineboot -i >/dev/null 2>&1 && timeout 60 wine winecfg -v win10 >/dev/null 2>&1 ||
+      { echo "the Windows 10 prefix could not be made"; return 1; }
+  fi
   for side in Receive Send; do
     wine reg add "HKCU\\Software\\NDI\\Unicast\\$side" /v Mode /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1 || { echo "reg add failed"; return 1; }
   done
-  timeout 60 wine receiver.exe 127.0.0.1:5961 "Z:$work/received.json" "Z:$work/enough" 60 16 \
-    40000 >"$work/receiver.out" 2>&1 &
-  local receiver=$!
-  timeout 60 wine sender.exe "Z:$work/sent.json" "Z:$work/enough" 1200 >"$work/sender.out" 2>&1
-  echo $? >"$work/sender.status"
-  wait "$receiver"
-  echo $? >"$work/receiver.status"
-  # The shim is found here, as the module's own NDI runtime.
-  WINEPATH="Z:$bin" TARVIX_ADDON="Z:$module" timeout 60 wine "$node_exe" \
-    "Z:$here/module_start.js" >"$work/module.out" 2>&1
-  echo $? >"$work/module.status"
+  if [ "$capture" -eq 1 ]; then
+    # Wine's desktop picks its display when it starts: not before the X server.
+    timeout 30 wineserver -w
+    "$root/scripts/with-xvfb" bash -c \
+      "$(declare -f receive publish_window); publish_window"
+  else
+    publish_without_capture
+  fi
   timeout 30 wineserver -k
 }
-export work bin here module node_exe
+export work bin here root module node_exe capture doubles alpha
 started=$SECONDS
 namespace=(unshare -n)
 [ "$(id -u)" -eq 0 ] || namespace=(unshare -r -n)  # a user namespace lends the rights
-"${namespace[@]}" bash -c "$(declare -f run_in_namespace); run_in_namespace"
+"${namespace[@]}" bash -c \
+  "$(declare -f receive publish_without_capture publish_window run_in_namespace); run_in_namespace"
 result "Wine runs in a loopback-only network namespace" $?
-echo "# sender and receiver took $((SECONDS - started)) s with a fresh prefix"
-for side in sender receiver; do
+echo "# the run took $((SECONDS - started)) s with a fresh prefix"
+for side in publisher receiver window; do
   [ -s "$work/$side.out" ] && { cat "$work/$side.out"; echo; } | tr -d '\r' | grep -v '^$' |
     sed "s/^/# $side: /"
 done
@@ -129,11 +191,21 @@ add_checks() {  # add_checks NAME < output ending in "checks: N passed, N failed
     result "$1 ran to its summary" 1
   fi
 }
+if [ "$capture" -eq 1 ]; then
+  # The module announces 16/9 while its frame record says so, otherwise each
+  # frame's width / height (256 / 160 for the pattern window).
+  aspect=1.6
+  grep -q 'kVideoAspectRatio = 16.0f / 9.0f' "$root/src/ndi/video_frame.h" && aspect=1.7777778
+  { cat "$work/window.json" "$work/published.json" 2>/dev/null
+    echo "{\"expect\":{\"aspect\":$aspect,\"origin\":\"the paint\"}}"; } >"$work/sent.json"
+fi
 add_checks "the comparison" < <(node "$here/check.js" "$work/sent.json" "$work/received.json" \
-  "$(cat "$work/sender.status" 2>/dev/null)" "$(cat "$work/receiver.status" 2>/dev/null)")
-add_checks "the module in node.exe" < <(cat "$work/module.out" 2>/dev/null)
-grep -qs 'v3\.5\.9' "$work/module.out"
-result "the module in node.exe reached the real 3.5.9 runtime" $?
-[ "$(cat "$work/module.status" 2>/dev/null)" = 0 ]
-result "node.exe exited by itself" $? "status $(cat "$work/module.status" 2>/dev/null)"
+  "$(cat "$work/publisher.status" 2>/dev/null)" "$(cat "$work/receiver.status" 2>/dev/null)")
+if [ "$capture" -eq 0 ]; then
+  add_checks "the module in node.exe" < <(cat "$work/module.out" 2>/dev/null)
+  grep -qs 'v3\.5\.9' "$work/module.out"
+  result "the module in node.exe reached the real 3.5.9 runtime" $?
+  [ "$(cat "$work/module.status" 2>/dev/null)" = 0 ]
+  result "node.exe exited by itself" $? "status $(cat "$work/module.status" 2>/dev/null)"
+fi
 finish
