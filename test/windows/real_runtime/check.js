@@ -85,20 +85,21 @@ if (!expect) {
     videos.length > 0 && worst.every((e, c) => e <= pixelTolerance[c]),
     `B ${worst[0]} G ${worst[1]} R ${worst[2]} A ${worst[3]}`);
 
-  // Frame numbers run modulo 2^markerBits; each frame sent must be a newer
-  // one. The runtime may hand a new connection the same frame twice (same
-  // timecode): that repeats a sending, it is no stale frame of the sender's.
+  // Frame numbers run modulo 2^markerBits and must never go back. A number
+  // may repeat: the runtime can hand a new connection one frame twice (same
+  // timecode), and a capture can find the window not yet repainted. A sender
+  // repeating old frames would repeat far more often than that.
   const span = 1 << markerBits;
   const steps = markers.slice(1).map((m, i) => (m - markers[i] + span) % span);
-  const resent = (i) => videos[i + 1].timecode === videos[i].timecode && steps[i] === 0;
-  const repeats = steps.filter((_, i) => resent(i)).length;
-  if (repeats) console.log(`# ${repeats} frame(s) delivered twice by the runtime (same timecode)`);
-  const bad = steps.findIndex((s, i) => !resent(i) && (s < 1 || s >= span / 2));
-  result('the sequence marker advances on every frame (no stale or repeated frame)',
-    markers.length > 1 && bad < 0,
-    bad < 0 ? `${markers.length} frames` : `frames ${bad} and ${bad + 1} of ${markers.length}: ` +
-      [videos[bad], videos[bad + 1]].map((v, k) =>
-        `marker ${markers[bad + k]} timecode ${v.timecode} received ${v.t}`).join(', '));
+  const resent = steps.filter((s, i) => s === 0 && videos[i + 1].timecode === videos[i].timecode);
+  const repeats = steps.filter((s) => s === 0).length - resent.length;
+  console.log(`# frame numbers: ${resent.length} frame(s) handed over twice, ${repeats} ` +
+    `repeated in a new frame, of ${markers.length}`);
+  const back = steps.findIndex((s) => s >= span / 2);
+  result('the frame number never goes back and advances on at least 3 frames in 4',
+    markers.length > 1 && back < 0 && repeats * 4 <= markers.length,
+    back < 0 ? `${repeats} repeats in ${markers.length} frames` :
+      `frames ${back} and ${back + 1}: ${markers[back]} then ${markers[back + 1]}`);
 
   // Latency: a frame's receipt against the latest painting or sending of
   // its number (a send call also from its return: clocked video waits there
