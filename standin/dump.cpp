@@ -43,6 +43,23 @@ std::string fourcc_text(int32_t fourcc) {
   return out;
 }
 
+// The four bytes of the last video frame's middle pixel, so a platform
+// without the PNG still shows what a source carried; null without a frame.
+std::string center_pixel_json(const InstanceSnapshot& snap) {
+  const tarvix_standin_video_info& v = snap.info.last_video;
+  const std::size_t at =
+      static_cast<std::size_t>(v.yres / 2) *
+          static_cast<std::size_t>(v.line_stride_in_bytes > 0 ? v.line_stride_in_bytes : 0) +
+      static_cast<std::size_t>(v.xres / 2) * 4;
+  if (!snap.last_video || v.xres <= 0 || v.yres <= 0 || at + 4 > snap.last_video->size()) {
+    return "null";
+  }
+  const uint8_t* p = snap.last_video->data() + at;
+  char text[32];
+  std::snprintf(text, sizeof text, "[%u, %u, %u, %u]", p[0], p[1], p[2], p[3]);
+  return text;
+}
+
 std::string summary_json(const InstanceSnapshot& snap) {
   const tarvix_standin_video_info& v = snap.info.last_video;
   const int32_t rate = snap.last_audio ? snap.last_audio->sample_rate : 0;
@@ -60,7 +77,8 @@ std::string summary_json(const InstanceSnapshot& snap) {
                 static_cast<unsigned long long>(snap.info.audio_blocks),
                 static_cast<unsigned long long>(snap.info.samples_per_channel), rate, channels,
                 snap.info.destroyed ? "true" : "false");
-  return "{\n  \"name\": " + json_string(snap.name) + ",\n" + numbers + "}\n";
+  return "{\n  \"name\": " + json_string(snap.name) +
+         ",\n  \"center_pixel\": " + center_pixel_json(snap) + ",\n" + numbers + "}\n";
 }
 
 // Replaces the file in one step, so a reader never sees half of it.

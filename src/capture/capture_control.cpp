@@ -28,10 +28,13 @@ CaptureControl::CaptureControl(platform::Platform& platform, ThreadHandle thread
       handler_(std::move(handler)) {}
 
 Result<void, StopError> CaptureControl::stop() {
-  if (halt_) halt_->store(true);
+  // Whoever set the flag first has posted the quit already (the window's
+  // closing, a failed frame): a second one is not sent.
+  const bool halted_before = halt_ && halt_->exchange(true);
   if (!thread_) return Err{StopError::of(StopError::Kind::ThreadHandleMissing)};
   ThreadHandle thread = std::move(*thread_);
   thread_.reset();
+  if (halted_before) return join(thread);
 
   const platform::ThreadId id = platform_->thread_id_of(thread.native_handle());
   if (id == 0) return thread.finished() ? join(thread) : leave_running(thread);

@@ -50,13 +50,14 @@ void MappedFrame::release() noexcept {
 CaptureFrame::CaptureFrame(std::shared_ptr<platform::Device> device,
                            std::shared_ptr<platform::DeviceContext> context,
                            std::shared_ptr<platform::Texture> texture, platform::PixelFormat format,
-                           std::optional<std::uint32_t> title_bar_height)
+                           std::optional<std::uint32_t> title_bar_height, StagingSlot* staging)
     : device_(std::move(device)),
       context_(std::move(context)),
       texture_(std::move(texture)),
       desc_(texture_->desc()),
       format_(format),
-      title_bar_height_(title_bar_height) {}
+      title_bar_height_(title_bar_height),
+      staging_(staging) {}
 
 Result<MappedFrame, FrameError> CaptureFrame::read_back() {
   platform::TextureDesc staging_desc;
@@ -72,14 +73,24 @@ Result<MappedFrame, FrameError> CaptureFrame::read_back() {
   staging_desc.cpu_access_flags = platform::kCpuAccessRead | platform::kCpuAccessWrite;
   staging_desc.misc_flags = 0;
 
-  auto created = device_->create_texture_2d(staging_desc);
-  if (!created) return Err{FrameError::directx(DeviceError::windows(std::move(created).error()))};
-  std::shared_ptr<platform::Texture> staging = std::move(created).value();
-  if (!staging) return Err{FrameError::directx(DeviceError::null_result(kMissingTexture))};
+  std::shared_ptr<platform::Texture> staging;
+  if (staging_ && staging_->texture && staging_->desc == staging_desc) {
+    staging = staging_->texture;
+  } else {
+    if (staging_) staging_->texture.reset();
+    auto created = device_->create_texture_2d(staging_desc);
+    if (!created) return Err{FrameError::directx(DeviceError::windows(std::move(created).error()))};
+    staging = std::move(created).value();
+    if (!staging) return Err{FrameError::directx(DeviceError::null_result(kMissingTexture))};
+    if (staging_) *staging_ = StagingSlot{staging, staging_desc};
+  }
 
   context_->copy_resource(*staging, *texture_);
   auto mapped = context_->map(*staging, 0, platform::kMapReadWrite, 0);
-  if (!mapped) return Err{FrameError::windows(std::move(mapped).error())};
+  if (!mapped) {
+    if (staging_) staging_->texture.reset();
+    return Err{FrameError::windows(std::move(mapped).error())};
+  }
   return MappedFrame(context_, std::move(staging), mapped.value(), desc_.width, desc_.height,
                      format_);
 }

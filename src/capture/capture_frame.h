@@ -12,8 +12,8 @@
 namespace tarvix::capture {
 
 // A staging copy of a frame, mapped for reading (and writing) until it is
-// destroyed. Row r starts at data() + r * row_pitch(); row_pitch() may be
-// larger than width() * 4.
+// destroyed; the texture itself may live on for the next frame. Row r starts at data() + r *
+// row_pitch(); row_pitch() may be larger than width() * 4.
 class MappedFrame {
  public:
   MappedFrame(std::shared_ptr<platform::DeviceContext> context,
@@ -44,13 +44,21 @@ class MappedFrame {
   platform::PixelFormat format_ = 0;
 };
 
+// The staging texture of the last read-back, reused while frames keep their
+// size: a new one per frame would cost an allocation and a stall each time.
+struct StagingSlot {
+  std::shared_ptr<platform::Texture> texture;
+  platform::TextureDesc desc;
+};
+
 // One frame, lent to handle_frame and valid only during that call.
 class CaptureFrame {
  public:
+  // Without a slot every read-back makes its own staging texture.
   CaptureFrame(std::shared_ptr<platform::Device> device,
                std::shared_ptr<platform::DeviceContext> context,
                std::shared_ptr<platform::Texture> texture, platform::PixelFormat format,
-               std::optional<std::uint32_t> title_bar_height);
+               std::optional<std::uint32_t> title_bar_height, StagingSlot* staging = nullptr);
 
   std::uint32_t width() const noexcept { return desc_.width; }
   std::uint32_t height() const noexcept { return desc_.height; }
@@ -60,8 +68,9 @@ class CaptureFrame {
   const platform::TextureDesc& description() const noexcept { return desc_; }
   platform::Texture& texture() const noexcept { return *texture_; }
 
-  // Copies the frame into a new staging texture and maps it. Nothing stays
-  // allocated or mapped when it fails.
+  // Copies the frame into the staging texture (the slot's, when it fits) and
+  // maps it. Nothing stays mapped, nor allocated beyond the slot, when it
+  // fails.
   Result<MappedFrame, FrameError> read_back();
 
  private:
@@ -71,6 +80,7 @@ class CaptureFrame {
   platform::TextureDesc desc_;
   platform::PixelFormat format_;
   std::optional<std::uint32_t> title_bar_height_;
+  StagingSlot* staging_;
 };
 
 }  // namespace tarvix::capture

@@ -59,7 +59,9 @@ Result<void, CaptureServiceError> CaptureSession::build_steps(const CaptureSetti
   if (auto supported = check_service_supported(platform_); !supported) return supported;
   const std::vector<OptionRequest> options = requested_options(settings);
   for (const OptionRequest& option : options) {
-    if (auto supported = check_option_supported(platform_, option); !supported) return supported;
+    if (auto supported = check_option_supported(platform_, option); !supported) {
+      return Err{std::move(supported).error()};
+    }
   }
 
   std::optional<std::uint32_t> title_bar;
@@ -106,10 +108,19 @@ Result<void, CaptureServiceError> CaptureSession::register_procedures(
 
   // The pool reaches the procedure as the event's sender; holding it here
   // too would make a cycle through the pool's own handler list.
-  auto frame_state = std::make_shared<FrameProcedureState>(
-      FrameProcedureState{platform_, title_bar, halt_, size.value(), capture_device_,
-                          inputs_.graphics.device, inputs_.graphics.context, inputs_.handler,
-                          inputs_.result, settings.pixel_format, inputs_.thread});
+  auto frame_state =
+      std::make_shared<FrameProcedureState>(FrameProcedureState{platform_,
+                                                                title_bar,
+                                                                halt_,
+                                                                size.value(),
+                                                                capture_device_,
+                                                                inputs_.graphics.device,
+                                                                inputs_.graphics.context,
+                                                                inputs_.handler,
+                                                                inputs_.result,
+                                                                settings.pixel_format,
+                                                                inputs_.thread,
+                                                                {}});
   auto frame = frame_pool_->add_frame_arrived(
       [frame_state](platform::FramePool* pool) { return frame_procedure(*frame_state, pool); });
   if (!frame) return Err{platform_failed(std::move(frame).error())};
@@ -119,7 +130,9 @@ Result<void, CaptureServiceError> CaptureSession::register_procedures(
 
 Result<void, CaptureServiceError> CaptureSession::apply_options(const CaptureSettings& settings) {
   for (const OptionRequest& option : requested_options(settings)) {
-    if (auto supported = check_option_supported(platform_, option); !supported) return supported;
+    auto supported = check_option_supported(platform_, option);
+    if (!supported) return Err{std::move(supported).error()};
+    if (!supported.value()) continue;
     auto applied = option.apply(*service_session_);
     if (!applied) return Err{platform_failed(std::move(applied).error())};
   }

@@ -1,5 +1,6 @@
 #include "capture/capture_thread.h"
 
+#include <atomic>
 #include <utility>
 
 #include "capture/capture_session.h"
@@ -57,43 +58,41 @@ std::shared_ptr<HandlerCell> create_handler(HandlerFactory factory,
   return std::make_shared<HandlerCell>(std::move(handler));
 }
 
-// Shuts the dispatcher queue down and pumps until its Completed handler
-// posts the quit message.
+// Shuts the dispatcher queue down and pumps until its Completed handler has
+// run. A quit message does not end this pump: a window closing during a
+// stop may have posted one more than the first pump took.
 ThreadResult drain(platform::Platform& platform, platform::DispatcherQueueController& controller,
-                   std::shared_ptr<platform::AsyncAction>& shutdown) {
+                   platform::ThreadId thread) {
   auto requested = controller.shutdown_queue_async();
   if (!requested || !requested.value()) return fail(Kind::QueueShutdownFailed);
-  shutdown = std::move(requested).value();
-  auto completed = shutdown->set_completed([&platform]() -> platform::EventResult {
-    platform.post_quit_message(0);
+  std::shared_ptr<platform::AsyncAction> shutdown = std::move(requested).value();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  auto completed = shutdown->set_completed([&platform, done, thread]() -> platform::EventResult {
+    done->store(true);
+    // Wakes the pump should the action complete on another thread.
+    (void)platform.post_thread_message(thread, platform::kWmNull, 0, 0);
     return {};
   });
   if (!completed) return fail(Kind::QueueCompletedHandlerFailed);
-  if (!pump(platform)) return fail(Kind::MessageLoopFailed);
+  platform::Message message;
+  while (!done->load()) {
+    const int got = platform.get_message(message);
+    if (got < 0) return fail(Kind::MessageLoopFailed);
+    if (got == 0) continue;
+    platform.translate_message(message);
+    platform.dispatch_message(message);
+  }
   return {};
 }
 
-// Locals go in reverse order of creation: the session and handler first,
-// then the shutdown action, the controller, the runtime and the apartment.
-ThreadResult run_capture_thread(platform::Platform& platform, ThreadStart& start) {
-  HandlerFactory factory = std::exchange(start.settings.handler_factory, nullptr);
-
-  auto cookie = platform.increment_mta_usage();
-  if (!cookie) return fail(Kind::WinRtInitFailed);
-  ScopeExit leave_apartment([&] { (void)platform.decrement_mta_usage(cookie.value()); });
-  if (!platform.initialize_runtime()) return fail(Kind::WinRtInitFailed);
-  ScopeExit uninitialize([&] { platform.uninitialize_runtime(); });
-
-  auto made = platform.create_dispatcher_queue_controller();
-  if (!made || !made.value()) return fail(Kind::QueueControllerFailed);
-  std::shared_ptr<platform::DispatcherQueueController> controller = std::move(made).value();
-  std::shared_ptr<platform::AsyncAction> shutdown;
-  const platform::ThreadId thread = platform.current_thread_id();
-
+// Everything between the queue's creation and its shutdown. The session is
+// torn down on return, so its handlers are gone and the pool and session
+// closed before the queue shuts down.
+ThreadResult capture(platform::Platform& platform, ThreadStart& start, HandlerFactory factory,
+                     const std::shared_ptr<ResultSlot>& result, platform::ThreadId thread) {
   auto graphics = create_graphics_device(platform);
   if (!graphics) return Err{CaptureError::device_failed(std::move(graphics).error())};
-  auto result = std::make_shared<ResultSlot>();
-  std::shared_ptr<HandlerCell> cell = create_handler(std::exchange(factory, nullptr), *graphics);
+  std::shared_ptr<HandlerCell> cell = create_handler(std::move(factory), *graphics);
 
   std::optional<CaptureTarget> target = create_window_target(platform, start.settings.window);
   if (!target) return fail(Kind::ItemConversionFailed);
@@ -110,9 +109,32 @@ ThreadResult run_capture_thread(platform::Platform& platform, ThreadStart& start
     return fail(Kind::ThreadInitFailed);
   }
   if (!pump(platform)) return fail(Kind::MessageLoopFailed);
-  if (auto drained = drain(platform, *controller, shutdown); !drained) return drained;
+  return {};
+}
 
-  session->teardown();
+// Locals go in reverse order of creation: the controller, the runtime, then
+// the apartment.
+ThreadResult run_capture_thread(platform::Platform& platform, ThreadStart& start) {
+  HandlerFactory factory = std::exchange(start.settings.handler_factory, nullptr);
+
+  auto cookie = platform.increment_mta_usage();
+  if (!cookie) return fail(Kind::WinRtInitFailed);
+  ScopeExit leave_apartment([&] { (void)platform.decrement_mta_usage(cookie.value()); });
+  if (!platform.initialize_runtime()) return fail(Kind::WinRtInitFailed);
+  ScopeExit uninitialize([&] { platform.uninitialize_runtime(); });
+
+  auto made = platform.create_dispatcher_queue_controller();
+  if (!made || !made.value()) return fail(Kind::QueueControllerFailed);
+  std::shared_ptr<platform::DispatcherQueueController> controller = std::move(made).value();
+  const platform::ThreadId thread = platform.current_thread_id();
+
+  // From here every exit shuts the queue down; the first failure is the one
+  // reported.
+  auto result = std::make_shared<ResultSlot>();
+  ThreadResult captured = capture(platform, start, std::move(factory), result, thread);
+  ThreadResult drained = drain(platform, *controller, thread);
+  if (!captured.ok()) return captured;
+  if (!drained.ok()) return drained;
   if (std::optional<HandlerError> error = result->take()) {
     return Err{CaptureError::handler_failed(std::move(*error))};
   }

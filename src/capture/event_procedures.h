@@ -1,13 +1,18 @@
 // What runs when the capture service raises an event: the frame procedure
-// (FrameArrived) and the closed procedure (the item's Closed). Both run on
-// the capture thread inside its message pump; neither ends the thread
-// itself, they set the halt flag and post the quit message.
+// (FrameArrived) and the closed procedure (the item's Closed). FrameArrived
+// comes through the capture thread's dispatcher queue, so the frame
+// procedure runs inside its pump. The closed handler is agile: the service
+// calls it on whichever thread raises Closed, so the closed procedure
+// touches only the atomic halt flag, the locked handler cell and result
+// slot, and thread messages. Neither ends the thread itself: whoever sets
+// the halt flag posts the quit message.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 
+#include "capture/capture_frame.h"
 #include "capture/capture_handler.h"
 #include "capture/platform/platform.h"
 
@@ -25,6 +30,7 @@ struct FrameProcedureState {
   std::shared_ptr<ResultSlot> result;
   platform::PixelFormat pixel_format;
   platform::ThreadId thread;
+  StagingSlot staging;  // touched only by the frame procedure, which never overlaps itself
 };
 
 struct ClosedProcedureState {
@@ -37,7 +43,8 @@ struct ClosedProcedureState {
 
 // Takes the next frame from `pool` and hands it to the handler; a changed
 // content size recreates the pool instead and drops that frame. A failure is
-// reported to the platform and does not end the capture.
+// reported to the platform and does not end the capture, unless its code
+// would make the service drop the handler: then the capture ends with it.
 platform::EventResult frame_procedure(FrameProcedureState& state, platform::FramePool* pool);
 
 platform::EventResult closed_procedure(ClosedProcedureState& state);

@@ -16,6 +16,9 @@ namespace tarvix::capture {
 struct OptionRequest {
   std::string_view property;  // the session property the option drives
   CaptureServiceError::Kind unsupported;
+  // A system without the property behaves as before the property existed
+  // (border drawn, cursor shown): the option is then skipped, not refused.
+  bool skip_when_absent = false;
   std::function<platform::PlatformResult<void>(platform::ServiceSession&)> apply;
 };
 
@@ -27,9 +30,10 @@ std::vector<OptionRequest> requested_options(const CaptureSettings& settings);
 // check itself fails.
 Result<void, CaptureServiceError> check_service_supported(platform::Platform& platform);
 
-// The option's own Unsupported kind when the property (or the service) is
-// missing.
-Result<void, CaptureServiceError> check_option_supported(platform::Platform& platform,
+// True when the option is to be set; false when its property is absent and
+// the option may be skipped. The option's own Unsupported kind when the
+// property (or the service) is missing otherwise.
+Result<bool, CaptureServiceError> check_option_supported(platform::Platform& platform,
                                                          const OptionRequest& option);
 
 }  // namespace tarvix::capture

@@ -69,7 +69,7 @@ NDIlib_video_frame_v2_t VideoFrame::descriptor() const noexcept {
   frame.FourCC = fourcc();
   frame.frame_rate_N = kVideoFrameRateN;
   frame.frame_rate_D = kVideoFrameRateD;
-  frame.picture_aspect_ratio = kVideoAspectRatio;
+  frame.picture_aspect_ratio = aspect_ratio();
   frame.frame_format_type = NDIlib_frame_format_type_progressive;
   frame.timecode = timecode();
   // The SDK takes a non-const pointer but only reads the pixels.

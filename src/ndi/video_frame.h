@@ -19,7 +19,6 @@ namespace tarvix::ndi {
 inline constexpr uint64_t kMaxVideoFrameBytes = 100ull * 1024 * 1024;
 inline constexpr int32_t kVideoFrameRateN = 60;
 inline constexpr int32_t kVideoFrameRateD = 1;
-inline constexpr float kVideoAspectRatio = 16.0f / 9.0f;
 
 class VideoFrame {
  public:
@@ -47,6 +46,10 @@ class VideoFrame {
   NDIlib_FourCC_video_type_e fourcc() const noexcept { return NDIlib_FourCC_video_type_BGRA; }
   int64_t timecode() const noexcept { return NDIlib_send_timecode_synthesize; }
   int64_t timestamp() const noexcept { return 0; }
+  // Square pixels: the picture is as wide as the frame's own shape.
+  float aspect_ratio() const noexcept {
+    return static_cast<float>(width_) / static_cast<float>(height_);
+  }
   const std::optional<std::string>& metadata() const noexcept { return metadata_; }
 
   std::span<uint8_t> data() noexcept { return data_; }

@@ -13,6 +13,8 @@
 
 const MAX_AUDIO_SAMPLES = 16 * 1024 * 1024;
 const MAX_SAMPLES_PER_CHANNEL = 0x1fffffff;
+// Linux takes Electron's 4-byte X11 ids; Windows wants a whole HWND.
+const minHandleBytes = process.platform === 'win32' ? 8 : 4;
 
 function typeName(value) {
   if (value === undefined) return 'Undefined';
@@ -119,7 +121,8 @@ function senderNameFailure(name) {
 
 function handleOf(view) {
   const bytes = viewBytes(view);
-  return bytes.length >= 8 ? bytes.readBigUInt64LE(0) : null;
+  if (bytes.length >= 8) return bytes.readBigUInt64LE(0);
+  return bytes.length >= minHandleBytes ? BigInt(bytes.readUInt32LE(0)) : null;
 }
 
 class CallOracle {
@@ -158,11 +161,12 @@ class CallOracle {
   start(view, id, name) {
     if (this.running.has(idKey(id))) return { returns: true };
     const length = view.byteLength;
-    if (length < 8) {
+    if (length < minHandleBytes) {
       return {
         error: {
           code: 'GenericFailure',
-          message: `Window handle buffer too short: expected at least 8 bytes, got ${length}`,
+          message: `Window handle buffer too short: expected at least ${minHandleBytes} bytes, ` +
+            `got ${length}`,
         },
       };
     }

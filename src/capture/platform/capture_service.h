@@ -3,11 +3,12 @@
 // are delivered through.
 //
 // Threads: the capture logic creates every object here on its capture
-// thread. Backends raise FrameArrived and Closed only through the dispatcher
-// queue of the thread that created the frame pool (or item), so the
-// procedures run inside that thread's message pump (get_message +
-// dispatch_message), never concurrently with each other. The procedures are
-// still written to be safe on any thread.
+// thread. FrameArrived is raised through the dispatcher queue of the thread
+// that created the frame pool, so the frame procedure runs inside that
+// thread's message pump (get_message + dispatch_message) and never overlaps
+// itself. Closed may be raised on any thread (on Windows the handler is
+// agile and runs on the thread that raises it), so the closed procedure is
+// safe on any thread.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +35,8 @@ class Frame {
   virtual PlatformResult<std::shared_ptr<Texture>> texture() = 0;
 };
 
-// Called with the item as sender; raised once when the window goes away.
+// Called with the item as sender, on any thread; raised once when the
+// window goes away.
 using ClosedHandler = std::function<EventResult()>;
 // Called with the pool as sender (null when the platform gave none).
 using FrameArrivedHandler = std::function<EventResult(FramePool* sender)>;

@@ -29,6 +29,12 @@ inline constexpr std::string_view kCaptureSessionType =
 
 using MtaCookie = std::uintptr_t;
 
+// A window's frame rectangle and client height in the same physical pixels.
+struct WindowMetrics {
+  Rect frame;
+  std::int64_t client_height = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -105,6 +111,10 @@ class Platform {
   // Dots per inch of the window's monitor; 96 means 100 % scaling, 0 means
   // the handle names no window.
   virtual std::uint32_t dpi_for_window(WindowHandle window) = 0;
+  // Frame bounds and client height in one unit. By default the logical
+  // client height is scaled by the window's dpi; a backend that can read
+  // both in physical pixels at once overrides this.
+  virtual PlatformResult<WindowMetrics> window_metrics(WindowHandle window);
 };
 
 // The platform of this process, provided by the backend the build selected.

@@ -32,6 +32,16 @@ inline constexpr Hresult kInvalidThreadId = hresult_from_win32(1444);  // 0x8007
 // The target thread has ended (or never existed): retrying cannot help.
 inline constexpr Hresult kThreadEnded = hresult_from_win32(6);  // 0x80070006, invalid handle
 
+// Codes with which an event handler tells its source that it is gone; the
+// source then removes the handler without a word.
+inline constexpr Hresult kDisconnected = hresult(0x80010108);            // RPC_E_DISCONNECTED
+inline constexpr Hresult kServerUnavailable = hresult_from_win32(1722);  // RPC_S_SERVER_UNAVAILABLE
+inline constexpr Hresult kCantExecute = hresult(0x89020001);             // JSCRIPT_E_CANTEXECUTE
+
+constexpr bool unregisters_handler(Hresult code) noexcept {
+  return code == kDisconnected || code == kServerUnavailable || code == kCantExecute;
+}
+
 struct PlatformError {
   Hresult code = kFail;
   // The platform's error information for the failure; empty when it left none.

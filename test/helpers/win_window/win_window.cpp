@@ -1,10 +1,12 @@
 // Opens one visible window, writes its handle (decimal) to the file named by
-// the first argument, and closes when standard input ends.
-//   win_window.exe handle.txt < fifo
+// the first argument, and closes when standard input ends. A second argument
+// RRGGBB paints the client area in that colour instead of white.
+//   win_window.exe handle.txt [RRGGBB] < fifo
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -39,8 +41,8 @@ bool write_handle(const char* path, HWND window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: win_window.exe HANDLE_FILE\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: win_window.exe HANDLE_FILE [RRGGBB]\n");
     return 2;
   }
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -48,7 +50,9 @@ int main(int argc, char** argv) {
   window_class.lpfnWndProc = window_procedure;
   window_class.hInstance = instance;
   window_class.lpszClassName = L"tarvix test window";
-  window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  const unsigned long rgb = argc == 3 ? std::strtoul(argv[2], nullptr, 16) : 0xFFFFFFul;
+  window_class.hbrBackground =
+      CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
   if (!RegisterClassW(&window_class)) return 1;
   HWND window = CreateWindowExW(0, window_class.lpszClassName, L"tarvix test window",
                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 320, 240, nullptr,

@@ -121,7 +121,7 @@ class FrameForwarderTest : public ::testing::Test {
   const uint64_t misuse_before_ = tarvix::testing::standin_library().misuse;
 };
 
-TEST_F(FrameForwarderTest, SendsPackedStraightAlphaRowsWithTheFixedDescriptor) {
+TEST_F(FrameForwarderTest, SendsPackedStraightAlphaRowsWithTheFrameDescriptor) {
   fake_.set_staging_row_alignment(64);  // staging rows carry padding too
   const Source s = make_source(5, 3, 32, 0);
   ASSERT_TRUE(forward(s).ok());
@@ -133,7 +133,7 @@ TEST_F(FrameForwarderTest, SendsPackedStraightAlphaRowsWithTheFixedDescriptor) {
   EXPECT_EQ(v.fourcc, 0x41524742);
   EXPECT_EQ(v.frame_rate_n, 60);
   EXPECT_EQ(v.frame_rate_d, 1);
-  EXPECT_EQ(std::bit_cast<uint32_t>(v.picture_aspect_ratio), 0x3FE38E39u);
+  EXPECT_EQ(v.picture_aspect_ratio, 5.0f / 3.0f);
   EXPECT_EQ(v.frame_format_type, 1);
   EXPECT_EQ(v.timecode, std::numeric_limits<int64_t>::max());
   EXPECT_EQ(v.line_stride_in_bytes, 20);

@@ -20,14 +20,15 @@ TEST_F(CaptureThreadTest, RunsAndStopsInOrder) {
   ASSERT_TRUE(wait_frames(1));
   auto stopped = control.stop();
   ASSERT_TRUE(stopped.ok()) << display(stopped.error());
-  // Teardown undoes the set-up in reverse, after the queue has shut down.
+  // Teardown undoes the set-up in reverse: no handler is left when the queue
+  // shuts down, and the queue has shut down before the thread leaves WinRT.
   EXPECT_TRUE(in_order(
       fake.calls(),
       {"increment_mta_usage", "initialize_runtime", "create_dispatcher_queue_controller",
        "create_device", "create_item_for_window", "create_frame_pool", "session.start_capture",
-       "get_message", "pool.try_get_next_frame", "shutdown_queue_async", "action.completed",
-       "post_quit_message", "get_message:quit", "pool.remove_frame_arrived", "pool.close",
-       "session.close", "item.remove_closed", "uninitialize_runtime", "decrement_mta_usage"}));
+       "get_message", "pool.try_get_next_frame", "get_message:quit", "pool.remove_frame_arrived",
+       "pool.close", "session.close", "item.remove_closed", "shutdown_queue_async",
+       "action.completed", "uninitialize_runtime", "decrement_mta_usage"}));
   EXPECT_TRUE(capture_thread_ended());
   EXPECT_FALSE(control.stop().ok());
   EXPECT_EQ(display(control.stop().error()), "Thread handle is taken out of the struct");
@@ -51,6 +52,22 @@ TEST_F(CaptureThreadTest, StopAfterTheWindowClosedJoinsAndSucceeds) {
   auto stopped = started->stop();
   ASSERT_FALSE(stopped.ok());
   EXPECT_EQ(display(stopped.error()), "Windows capture error: Frame handler error: flush failed");
+}
+
+// The window closes while a stop is on its way: only the first to set the
+// halt flag posts a quit, and the queue's shutdown still runs to its end.
+TEST_F(CaptureThreadTest, WindowClosingDuringAStopPostsNoSecondQuit) {
+  fake.hold("get_message");
+  CaptureControl control = start_ok();
+  ASSERT_TRUE(fake.close_window(kWindow));
+  auto stopping = std::async(std::launch::async, [&] { return control.stop(); });
+  ASSERT_TRUE(fake.wait_until([&] { return control.halt_flag()->load(); }));
+  fake.open("get_message");
+  EXPECT_TRUE(stopping.get().ok());
+  EXPECT_EQ(probe->closed, 1);
+  // Posts retried while the thread had no queue yet do not count.
+  EXPECT_EQ(fake.count("post_thread_message:quit") - fake.count("post_thread_message:no queue"), 1);
+  EXPECT_TRUE(in_order(fake.calls(), {"action.completed", "uninitialize_runtime"}));
 }
 
 TEST_F(CaptureThreadTest, StopBeforeTheThreadHasAQueueIsRetriedUntilItLands) {
@@ -80,6 +97,28 @@ TEST_F(CaptureThreadTest, HandlerErrorEndsTheCaptureAndComesBackFromStop) {
   ASSERT_FALSE(stopped.ok());
   EXPECT_EQ(display(stopped.error()),
             "Windows capture error: Frame handler error: sender went away");
+}
+
+// Codes that would make the service drop the frame handler end the capture
+// with the error instead of going back to the service.
+TEST_F(CaptureThreadTest, FrameCallFailingAsIfTheSourceWereGoneEndsTheCapture) {
+  for (platform::Hresult code :
+       {platform::kDisconnected, platform::kServerUnavailable, platform::kCantExecute}) {
+    Fresh fresh;
+    fresh.platform.fail("pool.try_get_next_frame", {code, "gone"});
+    auto started = start_fresh(fresh);
+    ASSERT_TRUE(started.ok());
+    ASSERT_TRUE(fresh.platform.push_frame(kWindow));
+    ASSERT_TRUE(fresh.platform.wait_until([&] { return capture_thread_ended(fresh.platform); }));
+    EXPECT_EQ(fresh.platform.count("pool.frame_arrived_failed"), 0) << code;
+    auto stopped = started->stop();
+    ASSERT_FALSE(stopped.ok());
+    EXPECT_EQ(
+        display(stopped.error())
+            .rfind("Windows capture error: Frame handler error: Windows API error: gone (0x", 0),
+        0u)
+        << display(stopped.error());
+  }
 }
 
 TEST_F(CaptureThreadTest, FrameControlStopEndsTheCaptureWithoutError) {
@@ -131,10 +170,12 @@ TEST_F(CaptureThreadTest, PostThatCannotBeRetriedLeavesTheThreadRunning) {
   ASSERT_FALSE(stopped.ok());
   EXPECT_EQ(display(stopped.error()), "Failed to post thread message");
   EXPECT_EQ(fake.count("decrement_mta_usage"), 0);
-  // The halt flag is set, but the window's closing still ends the thread.
+  // The halt flag is set, so the window's closing posts no quit; a later
+  // one still ends the thread.
   ASSERT_TRUE(fake.close_window(kWindow));
-  ASSERT_TRUE(wait_ended());
   ASSERT_TRUE(probe->wait_until([](const HandlerProbe& p) { return p.closed == 1; }));
+  ASSERT_TRUE(fake.post_thread_message(fake.capture_thread(), platform::kWmQuit, 0, 0).ok());
+  ASSERT_TRUE(wait_ended());
 }
 
 TEST_F(CaptureThreadTest, DroppedControlLeavesTheCaptureRunningUntilTheWindowCloses) {

@@ -27,6 +27,10 @@ TEST_F(FrameAccessTest, ResizeDropsOneFrameAndRecreatesThePool) {
   EXPECT_EQ(frame(1).height, 50u);
   EXPECT_EQ(frame(1).rows.size(), 100u * 50u * 4u);
   EXPECT_EQ(probe->frame_count(), 2u);
+  // One staging texture per size, not per frame.
+  ASSERT_TRUE(fake.push_frame(kWindow));
+  ASSERT_TRUE(wait_frames(3));
+  EXPECT_EQ(fake.count("device.create_texture_2d"), 2);
   EXPECT_TRUE(control.stop().ok());
 }
 

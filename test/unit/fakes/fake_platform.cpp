@@ -349,7 +349,9 @@ int FakePlatform::get_message(platform::Message& message) {
 PlatformResult<void> FakePlatform::post_thread_message(platform::ThreadId thread, std::uint32_t id,
                                                        std::uintptr_t wparam,
                                                        std::intptr_t lparam) {
-  if (auto failure = enter("post_thread_message")) return Err{*failure};
+  if (auto failure = enter("post_thread_message", id == platform::kWmQuit ? "quit" : "")) {
+    return Err{*failure};
+  }
   auto posted = PortablePlatform::post_thread_message(thread, id, wparam, lparam);
   if (!posted && posted.error().code == platform::kInvalidThreadId) {
     enter("post_thread_message:no queue");

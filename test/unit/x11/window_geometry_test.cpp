@@ -47,6 +47,30 @@ TEST(WindowGeometry, DpiComesFromAPlausibleResourceOrScreenSize) {
   EXPECT_EQ(dpi_from_screen_size(1920, 0), 0u);
 }
 
+TEST(WindowGeometry, DpiIsReadFromTheResourceManagerText) {
+  const struct {
+    const char* resources;
+    std::uint32_t dpi;
+  } cases[] = {
+      {"Xft.dpi:\t144\n", 144},
+      {"Xcursor.size: 24\nXft.antialias:\t1\n  Xft.dpi  :  120  \r\nXft.hinting:\t1", 120},
+      {"*dpi: 192\n", 192},
+      {"Xft*dpi: 110\n*.dpi: 130\n", 130},  // the later of two patterns
+      {"Xft.dpi: 144\n*dpi: 192\n", 144},   // the plain name wins over a pattern
+      {"*dpi: 192\nXft.dpi: 144\n", 144},
+      {"?.dpi: 100\n", 100},
+      {"Xft.dpi.extra: 100\nXterm*dpi: 100\n*Xft: 100\nXft.Dpi: 100\n", 0},
+      {"! Xft.dpi: 144\n#Xft.dpi: 144\nXft.dpi 144\n", 0},
+      {"Xft.dpi: 5000\n", 0},
+      {"Xft.dpi:", 0},
+      {"", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.resources);
+    EXPECT_EQ(dpi_from_resource_database(c.resources), c.dpi);
+  }
+}
+
 TEST(WindowHandle, OnlyNonZero32BitValuesNameAWindow) {
   EXPECT_FALSE(window_from_handle(0).ok());
   EXPECT_FALSE(window_from_handle(0x10000050dULL).ok());

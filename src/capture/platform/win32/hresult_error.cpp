@@ -94,7 +94,9 @@ HRESULT report(const EventResult& result) noexcept {
   } catch (...) {
     // Out of memory while describing: the code alone still goes back.
   }
-  return error.code < 0 ? static_cast<HRESULT>(error.code) : E_FAIL;
+  // A code that makes the source drop the handler is never handed back.
+  if (error.code >= 0 || unregisters_handler(error.code)) return E_FAIL;
+  return static_cast<HRESULT>(error.code);
 }
 
 }  // namespace tarvix::capture::platform::win32

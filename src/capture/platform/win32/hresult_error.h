@@ -27,7 +27,8 @@ PlatformError error_from(HRESULT code);
 PlatformError last_error();
 
 // The code an event procedure returns to its raiser. A failure with a message
-// also leaves that message as the thread's error information.
+// also leaves that message as the thread's error information. Codes that
+// would make the raiser drop the handler go back as E_FAIL.
 HRESULT report(const EventResult& result) noexcept;
 
 }  // namespace tarvix::capture::platform::win32

@@ -44,6 +44,7 @@ class Win32Platform final : public Platform {
   PlatformResult<Rect> extended_frame_bounds(WindowHandle window) override;
   PlatformResult<Rect> client_rect(WindowHandle window) override;
   std::uint32_t dpi_for_window(WindowHandle window) override;
+  PlatformResult<WindowMetrics> window_metrics(WindowHandle window) override;
 };
 
 }  // namespace tarvix::capture::platform::win32

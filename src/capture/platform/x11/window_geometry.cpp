@@ -1,10 +1,12 @@
 #include "capture/platform/x11/window_geometry.h"
 
-#include <xcb/xcb_xrm.h>
-
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
-#include <memory>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace tarvix::capture::platform::x11 {
 
@@ -19,18 +21,63 @@ std::uint32_t plausible(double dpi) noexcept {
   return static_cast<std::uint32_t>(std::lround(dpi));
 }
 
-struct XrmDeleter {
-  void operator()(xcb_xrm_database_t* db) const noexcept { xcb_xrm_database_free(db); }
+// A resource name as a list of components, each bound to the one before
+// tightly ('.') or loosely ('*', any number of components in between).
+struct Component {
+  bool loose = false;
+  std::string_view name;
 };
 
-std::uint32_t dpi_from_resources(xcb_connection_t* c, xcb_screen_t* screen) {
-  std::unique_ptr<xcb_xrm_database_t, XrmDeleter> db(
-      xcb_xrm_database_from_resource_manager(c, screen));
-  if (!db) return 0;
-  char* raw = nullptr;
-  if (xcb_xrm_resource_get_string(db.get(), "Xft.dpi", nullptr, &raw) < 0 || !raw) return 0;
-  const std::unique_ptr<char, FreeDeleter> value(raw);
-  return dpi_from_resource(value.get());
+std::vector<Component> components(std::string_view key) {
+  std::vector<Component> out;
+  bool loose = false;
+  std::size_t i = 0;
+  while (i < key.size()) {
+    if (key[i] == '.' || key[i] == '*') {
+      loose = loose || key[i] == '*';
+      ++i;
+      continue;
+    }
+    const std::size_t end = std::min(key.find_first_of(".*", i), key.size());
+    out.push_back({loose, key.substr(i, end - i)});
+    loose = false;
+    i = end;
+  }
+  return out;
+}
+
+bool matches(std::span<const Component> pattern, std::span<const std::string_view> names) {
+  if (pattern.empty()) return names.empty();
+  const Component& first = pattern.front();
+  const std::size_t reach = first.loose ? names.size() : std::min<std::size_t>(names.size(), 1);
+  for (std::size_t k = 0; k < reach; ++k) {
+    if ((first.name == "?" || first.name == names[k]) &&
+        matches(pattern.subspan(1), names.subspan(k + 1))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string_view trim(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  return text.substr(begin, text.find_last_not_of(" \t\r") + 1 - begin);
+}
+
+std::uint32_t dpi_from_root_resources(XConnection& connection) {
+  xcb_connection_t* c = connection.raw();
+  // A desktop's resources are a few kilobytes; this only bounds a hostile one.
+  constexpr std::uint32_t kMaxWords = 1u << 20;
+  auto reply =
+      await_reply(c,
+                  xcb_get_property(c, 0, connection.screen().root, XCB_ATOM_RESOURCE_MANAGER,
+                                   XCB_ATOM_STRING, 0, kMaxWords),
+                  xcb_get_property_reply);
+  if (!reply || reply.value()->format != 8) return 0;
+  const auto* text = static_cast<const char*>(xcb_get_property_value(reply.value().get()));
+  const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply.value().get()));
+  return dpi_from_resource_database({text, length});
 }
 
 FrameExtents frame_extents(XConnection& connection, xcb_window_t window) {
@@ -57,15 +104,34 @@ std::uint32_t dpi_from_resource(const char* value) noexcept {
   return end == value ? 0 : plausible(dpi);
 }
 
+std::uint32_t dpi_from_resource_database(std::string_view resources) {
+  static constexpr std::string_view kName[] = {"Xft", "dpi"};
+  std::string value;
+  bool exact = false;
+  while (!resources.empty()) {
+    const std::size_t end = std::min(resources.find('\n'), resources.size());
+    const std::string_view line = resources.substr(0, end);
+    resources.remove_prefix(std::min(end + 1, resources.size()));
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || line.starts_with('!') || line.starts_with('#')) continue;
+    const std::string_view key = trim(line.substr(0, colon));
+    // The fully named entry wins over a pattern, whatever their order.
+    const bool is_exact = key == "Xft.dpi";
+    if ((is_exact || !exact) && matches(components(key), kName)) {
+      value = trim(line.substr(colon + 1));
+      exact = is_exact;
+    }
+  }
+  return dpi_from_resource(value.c_str());
+}
+
 std::uint32_t dpi_from_screen_size(std::uint32_t pixels, std::uint32_t millimetres) noexcept {
   if (millimetres == 0) return 0;
   return plausible(pixels * 25.4 / millimetres);
 }
 
 std::uint32_t screen_dpi(XConnection& connection) {
-  // xcb-xrm only reads the screen; it just does not say so in its signature.
-  auto* screen = const_cast<xcb_screen_t*>(&connection.screen());
-  if (const std::uint32_t dpi = dpi_from_resources(connection.raw(), screen)) return dpi;
+  if (const std::uint32_t dpi = dpi_from_root_resources(connection)) return dpi;
   const xcb_screen_t& s = connection.screen();
   if (const std::uint32_t dpi = dpi_from_screen_size(s.height_in_pixels, s.height_in_millimeters)) {
     return dpi;

@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "capture/platform/platform_error.h"
 #include "capture/platform/types.h"
@@ -31,6 +32,10 @@ struct Placement {
 std::uint32_t screen_dpi(XConnection& connection);
 // The dpi a resource value or a screen size gives; 0 when it gives none.
 std::uint32_t dpi_from_resource(const char* value) noexcept;
+// The dpi of Xft.dpi in the text of the root's RESOURCE_MANAGER property
+// ("name: value" lines, the same matching of '*' and '?' as the X resource
+// manager's, the plain name before any pattern); 0 when it gives none.
+std::uint32_t dpi_from_resource_database(std::string_view resources);
 std::uint32_t dpi_from_screen_size(std::uint32_t pixels, std::uint32_t millimetres) noexcept;
 
 PlatformResult<Placement> window_placement(XConnection& connection, xcb_window_t window);

@@ -1,0 +1,253 @@
+'use strict';
+// The capture path under a Windows node.exe, against the doubles of the
+// capture services (test/windows/doubles). Run by test/windows/capture_phase.sh
+// as a plain script:
+//   TARVIX_ADDON            path of tarvix_ndi_addon.node
+//   TARVIX_TEST_WINDOW      a window of another process, decimal handle
+//   TARVIX_TEST_COLOUR      the RRGGBB its client area is painted with
+//   TARVIX_NDI_STANDIN_DIR  where the stand-in runtime writes its summaries
+//   TARVIX_DOUBLES_DIR      where the doubles' call logs go
+// Each check scripts the doubles through process.env, which they read at
+// every call.
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+
+const addon = require(process.env.TARVIX_ADDON);
+
+const cases = [];
+const check = (name, body) => cases.push({ name, body });
+
+const window = Buffer.alloc(8);
+window.writeBigUInt64LE(BigInt(process.env.TARVIX_TEST_WINDOW));
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Polls until `ready` gives a truthy value; a fault fails within the bound.
+async function until(what, ready, ms = 30000) {
+  for (const end = Date.now() + ms; ;) {
+    const value = ready();
+    if (value) return value;
+    if (Date.now() > end) assert.fail(`timed out waiting for ${what}`);
+    await sleep(50);
+  }
+}
+
+function summary(sourceName) {
+  const file = path.join(process.env.TARVIX_NDI_STANDIN_DIR, `${sourceName.replace(/[^A-Za-z0-9._-]/g, '_')}.json`);
+  try {
+    return JSON.parse(fs.readFileSync(file, 'utf8'));
+  } catch {
+    return null;  // not written yet, or being replaced
+  }
+}
+
+// Runs `body` with the doubles scripted by `script` (TARVIX_DOUBLES_<key>)
+// and a fresh call log; body gets a reader of the log's lines.
+const scriptKeys = ['PROFILE', 'FAIL', 'SIZE', 'ALPHA', 'CLOSE', 'COUNT', 'LOG'];
+let logs = 0;
+async function scripted(script, body) {
+  const log = path.join(process.env.TARVIX_DOUBLES_DIR, `calls-${++logs}.log`);
+  for (const key of scriptKeys) delete process.env[`TARVIX_DOUBLES_${key}`];
+  for (const [key, value] of Object.entries({ ...script, LOG: log })) {
+    process.env[`TARVIX_DOUBLES_${key}`] = String(value);
+  }
+  const calls = () => (fs.existsSync(log) ? fs.readFileSync(log, 'utf8') : '')
+    .split(/\r?\n/).filter(Boolean).map((line) => {
+      const space = line.indexOf(' ');
+      return { thread: line.slice(0, space), text: line.slice(space + 1) };
+    });
+  try {
+    return await body(calls);
+  } finally {
+    for (const key of scriptKeys) delete process.env[`TARVIX_DOUBLES_${key}`];
+  }
+}
+
+const texts = (calls) => calls().map((c) => c.text);
+const count = (calls, prefix) => texts(calls).filter((t) => t.startsWith(prefix)).length;
+
+// Each of `expected` starts a line, in this order (others may come between).
+function assertInOrder(lines, expected) {
+  let at = 0;
+  for (const prefix of expected) {
+    const found = lines.findIndex((line, i) => i >= at && line.startsWith(prefix));
+    assert.ok(found >= 0, `missing or out of order: ${prefix}\n  calls: ${lines.join(' | ')}`);
+    at = found + 1;
+  }
+}
+
+// After a capture, failed or not: every handler registered was removed, and
+// every dispatcher queue shut down before its thread ended.
+function assertNothingLeft(calls) {
+  assert.equal(count(calls, 'pool.add_FrameArrived'), count(calls, 'pool.remove_FrameArrived'));
+  assert.equal(count(calls, 'item.add_Closed'), count(calls, 'item.remove_Closed'));
+  const queues = count(calls, 'queue.CreateDispatcherQueueController');
+  assert.ok(queues > 0);
+  assert.equal(count(calls, 'queue.shutdown_completed'), queues);
+  assert.equal(count(calls, 'queue.thread_ended shut=1'), queues);
+  assert.equal(count(calls, 'queue.work_after_shutdown'), 0);
+}
+
+// The straight-alpha formula the frames go out with.
+function straight(c, a) {
+  if (a === 0) return 0;
+  if (a === 255) return c;
+  return Math.min(255, (c * Math.floor((255 * 65536 + Math.floor(a / 2)) / a) + 32768) >>> 16);
+}
+
+async function capture(id, calls, frames = 3) {
+  addon.ndiOutputStart(window, id, id);
+  try {
+    await until(`${frames} frames`, () => count(calls, 'pool.frame') >= frames);
+  } finally {
+    assert.equal(addon.ndiOutputStop(id), undefined);
+  }
+}
+
+check('a window of another process goes out in straight alpha, and a stop tears down in order',
+  () => scripted({ ALPHA: 192 }, async (calls) => {
+    await capture('pixels', calls);
+    const source = summary('pixels');
+    const rgb = parseInt(process.env.TARVIX_TEST_COLOUR, 16);
+    const bgr = [rgb & 0xff, (rgb >> 8) & 0xff, rgb >> 16];
+    assert.ok(source.frames >= 1 && source.destroyed, JSON.stringify(source));
+    assert.deepEqual(source.center_pixel, [...bgr.map((c) => straight(c, 192)), 192]);
+    const lines = texts(calls);
+    for (const put of ['session.put_IsCursorCaptureEnabled 0', 'session.put_IsBorderRequired 0']) {
+      assert.ok(lines.includes(put), put);
+    }
+    // Handlers gone and pool and session closed before the queue shuts down;
+    // the queue shut down before its thread ended.
+    assertInOrder(lines, ['session.StartCapture', 'pool.remove_FrameArrived', 'pool.Close',
+      'session.Close', 'item.remove_Closed', 'queue.ShutdownQueueAsync',
+      'queue.shutdown_completed', 'action.Completed invoked, returned 0x00000000',
+      'queue.released shut=1', 'queue.thread_ended shut=1']);
+    assertNothingLeft(calls);
+  }));
+
+check('a resize drops one frame, then frames come at the new size',
+  () => scripted({}, async (calls) => {
+    addon.ndiOutputStart(window, 'resize', 'resize');
+    try {
+      await until('a frame', () => count(calls, 'pool.frame') >= 1);
+      process.env.TARVIX_DOUBLES_SIZE = '200x150';
+      await until('frames at 200x150', () => count(calls, 'pool.frame 200x150 content=200x150') >= 2);
+    } finally {
+      assert.equal(addon.ndiOutputStop('resize'), undefined);
+    }
+    const frames = texts(calls).filter((t) => t.startsWith('pool.frame '));
+    const mismatched = frames.filter((t) => !/^pool\.frame (\S+) content=\1$/.test(t));
+    assert.equal(mismatched.length, 1, frames.join(' | '));
+    assertInOrder(texts(calls), [mismatched[0], 'pool.TryGetNextFrame',
+      'pool.Recreate fmt=87 buffers=1 size=200x150', 'pool.frame 200x150 content=200x150']);
+    const source = summary('resize');
+    assert.deepEqual([source.width, source.height], [200, 150]);
+  }));
+
+// A frame call failing with a code that makes the source drop its handler
+// must end the capture with that error, not leave it without frames.
+check('a closed window or a lost source ends the capture on its own', async () => {
+  const endings = [
+    { script: { CLOSE: 1 }, stopped: undefined },
+    { script: { FAIL: 'TryGetNextFrame=0x80010108' },
+      stopped: /^Windows capture error: Frame handler error: Windows API error: .*\(0x80010108\)$/ },
+  ];
+  for (const { script, stopped } of endings) {
+    await scripted({}, async (calls) => {
+      addon.ndiOutputStart(window, 'ending', 'ending');
+      await until('a frame', () => count(calls, 'pool.frame') >= 1);
+      for (const [key, value] of Object.entries(script)) process.env[`TARVIX_DOUBLES_${key}`] = value;
+      await until('the capture thread to end', () => count(calls, 'queue.thread_ended') === 1);
+      if (stopped) {
+        assert.throws(() => addon.ndiOutputStop('ending'), { message: stopped });
+      } else {
+        assert.equal(addon.ndiOutputStop('ending'), undefined);
+        const all = calls();
+        const queue = all.find((c) => c.text.startsWith('queue.CreateDispatcherQueueController'));
+        const raised = all.find((c) => c.text === 'item.Closed raised');
+        assert.ok(raised && raised.thread !== queue.thread, 'Closed comes from a thread of its own');
+      }
+      assert.equal(count(calls, 'item.Closed returned') + count(calls, 'pool.FrameArrived returned'), 0,
+        'no failure went back to the event source');
+      assertNothingLeft(calls);
+    });
+  }
+});
+
+check('Windows 10 without the border or cursor property still captures, skipping that setting',
+  async () => {
+    const profiles = [
+      { profile: 'win10-22h2', set: ['IsCursorCaptureEnabled'], skipped: ['IsBorderRequired'] },
+      { profile: 'win10-1903', set: [], skipped: ['IsCursorCaptureEnabled', 'IsBorderRequired'] },
+    ];
+    for (const { profile, set, skipped } of profiles) {
+      await scripted({ PROFILE: profile }, async (calls) => {
+        await capture(profile, calls, 1);
+        for (const name of set) assert.equal(count(calls, `session.put_${name} 0`), 1, profile);
+        for (const name of skipped) assert.equal(count(calls, `session.put_${name}`), 0, profile);
+        assertNothingLeft(calls);
+      });
+    }
+  });
+
+check('a start that fails leaves nothing registered and no queue running', async () => {
+  const windowsError = (code) => new RegExp(`^Graphics capture error: Windows API error: .*\\(${code}\\)$`);
+  const failures = [
+    { fail: 'put_IsBorderRequired=0x80070057', error: windowsError('0x80070057') },
+    { fail: 'CreateForWindow=0x80004005', error: /^Failed to convert item to `GraphicsCaptureItem`$/ },
+    { fail: 'Create=0x8007000E', error: windowsError('0x8007000[Ee]') },
+    { fail: 'StartCapture=0x80070005', error: windowsError('0x80070005') },
+  ];
+  for (const { fail, error } of failures) {
+    await scripted({ FAIL: fail }, async (calls) => {
+      // Twice: a start that stayed registered would return at once the second time.
+      for (let i = 0; i < 2; ++i) {
+        assert.throws(() => addon.ndiOutputStart(window, 'failing', 'failing'), { message: error }, fail);
+      }
+      assert.equal(count(calls, 'queue.CreateDispatcherQueueController'), 2, fail);
+      assertNothingLeft(calls);
+    });
+  }
+});
+
+check('200 starts and stops leave the process with the handles and threads it had', () =>
+  scripted({}, async (calls) => {
+    // Counted as each capture thread starts: after 10 captures, and after 200.
+    for (let i = 0; i <= 200; ++i) {
+      if (i === 10 || i === 200) process.env.TARVIX_DOUBLES_COUNT = '1';
+      addon.ndiOutputStart(window, 'cycles', 'cycles');
+      delete process.env.TARVIX_DOUBLES_COUNT;
+      addon.ndiOutputStop('cycles');
+    }
+    const lines = texts(calls);
+    const counted = lines.map((t, i) => [i, t.match(/^queue\.CreateDispatcherQueueController.* handles=(\d+) threads=(\d+)/)])
+      .filter(([, m]) => m);
+    assert.equal(counted.length, 201);
+    const [[from, before], [to, after]] = [counted[10], counted[200]];
+    assert.ok(Number(before[1]) > 0, 'no handle was counted');
+    assert.equal(after[2], before[2], 'threads');
+    // Wine 8's activation keeps one handle per RoGetActivationFactory call
+    // (a registry key, it seems); a Wine without that leak adds none.
+    const activations = lines.slice(from, to).filter((t) => t === 'activation').length;
+    const growth = Number(after[1]) - Number(before[1]);
+    assert.ok(Math.min(Math.abs(growth), Math.abs(growth - activations)) <= 8,
+      `handles after 10 captures: ${before[1]}, after 200: ${after[1]}, activations between: ${activations}`);
+    assertNothingLeft(calls);
+  }));
+
+(async () => {
+  let passed = 0;
+  let failed = 0;
+  for (const { name, body } of cases) {
+    try {
+      await body();
+      passed += 1;
+      console.log(`ok - ${name}`);
+    } catch (error) {
+      failed += 1;
+      console.log(`not ok - ${name}\n  ${String(error && error.stack).split('\n').join('\n  ')}`);
+    }
+  }
+  console.log(`capture: ${passed} passed, ${failed} failed`);
+  process.exitCode = failed === 0 ? 0 : 1;
+})();
