@@ -3,11 +3,9 @@
 # shim) and received by a real receiver on loopback. Fetches the runtime and
 # its public headers into the cache (they never enter the repository), builds
 # the shim and the programs, checks the shim's exports against the module's
-# imports, then runs everything under Wine in a prefix of its own, inside a
-# loopback-only network namespace. With the capture-service doubles built,
-# node.exe runs the module on a window of another process; without them a
-# sender calls the seven functions as the module does, and node.exe checks
-# that a start failing at capture withdraws its real source. Every wait is
+# imports, then, under Wine in a prefix of its own with the capture-service
+# doubles, inside a loopback-only network namespace, runs the module in
+# node.exe on a window of another process and a receiver. Every wait is
 # bounded. Ends with "realruntime: N passed, N failed".
 #   phase.sh MODULE NODE_EXE WORK_DIR CACHE_DIR
 set -uo pipefail
@@ -17,8 +15,6 @@ module=$(realpath "$1") node_exe=$2 work=$3 cache=$4
 mingw=x86_64-w64-mingw32
 shim_src=$root/test/windows/shims/ndi_runtime
 doubles=$(dirname "$(dirname "$module")")/test/windows/doubles
-capture=0
-[ -f "$root/test/windows/doubles/prefix.sh" ] && [ -f "$doubles/CoreMessaging.dll" ] && capture=1
 alpha=160  # the alpha the capture doubles give every pixel
 
 passed=0
@@ -50,6 +46,8 @@ if [ ! -f "$sdk/ndi_runtime_3_5.dll" ] || [ ! -f "$sdk/include/Processing.NDI.Li
 fi
 [ -f "$sdk/ndi_runtime_3_5.dll" ] && [ -f "$sdk/include/Processing.NDI.Lib.h" ]
 result "the NDI 3.5.9 runtime and headers are in the cache" $? "$sdk"
+[ -f "$doubles/CoreMessaging.dll" ]
+result "the capture-service doubles are built" $? "$doubles"
 [ "$failed" -eq 0 ] || finish
 
 # The shim sits under the runtime's own name next to the programs, the real
@@ -65,15 +63,8 @@ result "the shim builds" $?
 cxx -isystem "$sdk/include" -I"$shim_src" -o "$bin/receiver.exe" "$here/receiver.cpp" \
   "$shim_src/port_close_fix.cpp"
 result "the receiver builds" $?
-if [ "$capture" -eq 1 ]; then
-  cxx -mwindows -o "$bin/pattern_window.exe" "$here/pattern_window.cpp" -lgdi32
-  result "the pattern window builds" $?
-else
-  "$mingw-dlltool" -d "$root/src/ndi/ndi_runtime.def" -D Processing.NDI.Lib.x64.dll \
-    -l "$work/ndi_import.a" &&
-    cxx -I"$root/src" -o "$bin/sender.exe" "$here/sender.cpp" "$work/ndi_import.a"
-  result "the sender builds" $?
-fi
+cxx -mwindows -o "$bin/pattern_window.exe" "$here/pattern_window.cpp" -lgdi32
+result "the pattern window builds" $?
 [ "$failed" -eq 0 ] || finish
 
 # The shim must answer every name the module imports from the runtime, and
@@ -96,21 +87,8 @@ receive() {
   echo $? >"$work/receiver.status"
 }
 
-# Without capture: the sender, then failing module starts.
-publish_without_capture() {
-  receive &
-  local receiver=$!
-  timeout 60 wine sender.exe "Z:$work/sent.json" "Z:$work/enough" 1200 >"$work/publisher.out" 2>&1
-  echo $? >"$work/publisher.status"
-  wait "$receiver"
-  # The shim is found here, as the module's own NDI runtime.
-  WINEPATH="Z:$bin" TARVIX_ADDON="Z:$module" timeout 60 wine "$node_exe" \
-    "Z:$here/module_start.js" >"$work/module.out" 2>&1
-  echo $? >"$work/module.status"
-}
-
-# With capture: the module in node.exe publishes the pattern window, which
-# closes when the fifo's writer goes.
+# The module in node.exe publishes the pattern window, which closes when
+# the fifo's writer goes.
 publish_window() {
   mkfifo "$work/window.in"
   wine pattern_window.exe "Z:$work/window.handle" "Z:$work/window.json" "$alpha" \
@@ -142,36 +120,26 @@ run_in_namespace() {
   ip link set lo up || return 1
   export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   cd "$bin" || return 1
-  if [ "$capture" -eq 1 ]; then
-    source "$root/test/windows/doubles/prefix.sh"
-    timeout 150 bash -c "source '$root/test/windows/doubles/prefix.sh' &&
-      doubles_prefix '$WINEPREFIX' '$doubles'" ||
-      { echo "the prefix with the capture doubles could not be made"; return 1; }
-    export WINEDLLOVERRIDES="$doubles_overrides"
-  else
-    timeout 90 wine wineboot -i >/dev/null 2>&1 && timeout 60 wine winecfg -v win10 >/dev/null 2>&1 ||
-      { echo "the Windows 10 prefix could not be made"; return 1; }
-  fi
+  source "$root/test/windows/doubles/prefix.sh"
+  timeout 150 bash -c "source '$root/test/windows/doubles/prefix.sh' &&
+    doubles_prefix '$WINEPREFIX' '$doubles'" ||
+    { echo "the prefix with the capture doubles could not be made"; return 1; }
+  export WINEDLLOVERRIDES="$doubles_overrides"
   for side in Receive Send; do
     wine reg add "HKCU\\Software\\NDI\\Unicast\\$side" /v Mode /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1 || { echo "reg add failed"; return 1; }
   done
-  if [ "$capture" -eq 1 ]; then
-    # Wine's desktop picks its display when it starts: not before the X server.
-    timeout 30 wineserver -w
-    "$root/scripts/with-xvfb" bash -c \
-      "$(declare -f receive publish_window); publish_window"
-  else
-    publish_without_capture
-  fi
+  # Wine's desktop picks its display when it starts: not before the X server.
+  timeout 30 wineserver -w
+  "$root/scripts/with-xvfb" bash -c "$(declare -f receive publish_window); publish_window"
   timeout 30 wineserver -k
 }
-export work bin here root module node_exe capture doubles alpha
+export work bin here root module node_exe doubles alpha
 started=$SECONDS
 namespace=(unshare -n)
 [ "$(id -u)" -eq 0 ] || namespace=(unshare -r -n)  # a user namespace lends the rights
 "${namespace[@]}" bash -c \
-  "$(declare -f receive publish_without_capture publish_window run_in_namespace); run_in_namespace"
+  "$(declare -f receive publish_window run_in_namespace); run_in_namespace"
 result "Wine runs in a loopback-only network namespace" $?
 echo "# the run took $((SECONDS - started)) s with a fresh prefix"
 for side in publisher receiver window; do
@@ -191,21 +159,12 @@ add_checks() {  # add_checks NAME < output ending in "checks: N passed, N failed
     result "$1 ran to its summary" 1
   fi
 }
-if [ "$capture" -eq 1 ]; then
-  # The module announces 16/9 while its frame record says so, otherwise each
-  # frame's width / height (256 / 160 for the pattern window).
-  aspect=1.6
-  grep -q 'kVideoAspectRatio = 16.0f / 9.0f' "$root/src/ndi/video_frame.h" && aspect=1.7777778
-  { cat "$work/window.json" "$work/published.json" 2>/dev/null
-    echo "{\"expect\":{\"aspect\":$aspect,\"origin\":\"the paint\"}}"; } >"$work/sent.json"
-fi
+# The module announces 16/9 while its frame record says so, otherwise each
+# frame's width / height (256 / 160 for the pattern window).
+aspect=1.6
+grep -q 'kVideoAspectRatio = 16.0f / 9.0f' "$root/src/ndi/video_frame.h" && aspect=1.7777778
+{ cat "$work/window.json" "$work/published.json" 2>/dev/null
+  echo "{\"expect\":{\"aspect\":$aspect}}"; } >"$work/sent.json"
 add_checks "the comparison" < <(node "$here/check.js" "$work/sent.json" "$work/received.json" \
   "$(cat "$work/publisher.status" 2>/dev/null)" "$(cat "$work/receiver.status" 2>/dev/null)")
-if [ "$capture" -eq 0 ]; then
-  add_checks "the module in node.exe" < <(cat "$work/module.out" 2>/dev/null)
-  grep -qs 'v3\.5\.9' "$work/module.out"
-  result "the module in node.exe reached the real 3.5.9 runtime" $?
-  [ "$(cat "$work/module.status" 2>/dev/null)" = 0 ]
-  result "node.exe exited by itself" $? "status $(cat "$work/module.status" 2>/dev/null)"
-fi
 finish
