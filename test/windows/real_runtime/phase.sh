@@ -125,9 +125,15 @@ run_in_namespace() {
     doubles_prefix '$WINEPREFIX' '$doubles'" ||
     { echo "the prefix with the capture doubles could not be made"; return 1; }
   export WINEDLLOVERRIDES="$doubles_overrides"
+  # reg.exe has failed once in 40 runs right after the prefix was made: retried.
+  local side attempt
   for side in Receive Send; do
-    wine reg add "HKCU\\Software\\NDI\\Unicast\\$side" /v Mode /t REG_DWORD /d 0 /f \
-      >/dev/null 2>&1 || { echo "reg add failed"; return 1; }
+    for attempt in 1 2 3; do
+      timeout 60 wine reg add "HKCU\\Software\\NDI\\Unicast\\$side" /v Mode /t REG_DWORD /d 0 \
+        /f >"$work/reg.out" 2>&1 && break
+      [ "$attempt" -eq 3 ] && { echo "reg add failed:"; cat "$work/reg.out"; return 1; }
+      sleep 1
+    done
   done
   # Wine's desktop picks its display when it starts: not before the X server.
   timeout 30 wineserver -w
