@@ -27,11 +27,6 @@ test.before(async () => {
 });
 test.after(() => window.close());
 
-test('blocks before any start go nowhere', () => {
-  assert.equal(addon.ndiOutputSendAudio('aud', floats([1, 2]), 48000, 2), undefined);
-  assert.equal(probe.library().instancesCreated, 0);
-});
-
 test('starts the output the other cases use', async () => {
   addon.ndiOutputStart(window.handle(), 'aud', 'audio source');
   source = await firstFrame('audio source');
@@ -73,11 +68,7 @@ test('the script may reuse its buffer as soon as the call returns', () => {
   assert.deepEqual([...probe.lastAudioSamples(source.id)], ramp(8));
 });
 
-test('argument errors and oversized blocks are thrown', () => {
-  assert.throws(() => addon.ndiOutputSendAudio('aud', floats([1, 2]), 48000), {
-    code: 'NumberExpected',
-    message: 'Failed to convert napi value Undefined to native type `u32`',
-  });
+test('oversized blocks are thrown and not sent', () => {
   const before = blockCount();
   assert.throws(() => addon.ndiOutputSendAudio('aud', Buffer.alloc(128 * 1024 * 1024), 48000, 2), {
     code: 'GenericFailure',

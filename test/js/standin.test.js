@@ -1,88 +1,56 @@
 'use strict';
-// The stand-in NDI runtime, seen from JS through the probe addon: what the
-// module's JS tests rely on when they read back what a source carried.
+// What the stand-in NDI runtime leaves for a person to look at: a PNG of the
+// last frame and a JSON summary per source, under file names that stay in
+// the folder whatever the source is called.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { PNG } = require('pngjs');
+const { addon, probe, TestWindow, firstFrame, stopAndCheck } = require('./output_helpers');
 
-const root = path.resolve(__dirname, '..', '..');
-// TARVIX_BUILD_DIR lets a developer run this against a build folder of their own.
-const buildDir = path.resolve(root, process.env.TARVIX_BUILD_DIR || 'build');
-const probe = require(path.join(buildDir, 'test', 'helpers', 'probe', 'tarvix_ndi_probe.node'));
-const { sdk } = probe;
-
-function withInstance(name, body) {
-  probe.reset();
-  assert.equal(sdk.initialize(), true);
-  const handle = sdk.sendCreate(name, null, true, false);
-  assert.notEqual(handle, null);
-  try {
-    return body(handle, sdk.instanceId(handle));
-  } finally {
-    sdk.sendDestroy(handle);
-    sdk.destroy();
-  }
-}
-
-test('records a source, its calls and its teardown in order', () => {
-  probe.reset();
-  assert.equal(sdk.initialize(), true);
-  const handle = sdk.sendCreate(' Studio A ', 'public', false, true);
-  const id = sdk.instanceId(handle);
-  sdk.flush(handle);
-  sdk.sendDestroy(handle);
-  sdk.destroy();
-
-  const { name, groups, clockVideo, clockAudio, destroyed, flushedBeforeDestroy } =
-    probe.instance(id);
-  assert.deepEqual({ name, groups, clockVideo, clockAudio, destroyed, flushedBeforeDestroy },
-    { name: ' Studio A ', groups: 'public', clockVideo: false, clockAudio: true, destroyed: true,
-      flushedBeforeDestroy: true });
-  assert.deepEqual(probe.calls().map((c) => c.call),
-    ['initialize', 'sendCreate', 'flush', 'sendDestroy', 'destroy']);
-  assert.equal(probe.library().initialized, false);
-  assert.equal(probe.library().misuse, 0);
-});
-
-test('writes a PNG and a JSON summary per source under safe file names', (t) => {
+test('writes a PNG and a JSON summary per source under safe file names', async (t) => {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'standin-'));
   process.env.TARVIX_NDI_STANDIN_DIR = dir;
-  t.after(() => {
+  const window = await TestWindow.open({ width: 24, height: 4, argb: true });
+  t.after(async () => {
     delete process.env.TARVIX_NDI_STANDIN_DIR;
     fs.rmSync(dir, { recursive: true, force: true });
+    await window.close();
   });
 
-  const width = 3;
-  const height = 2;
-  const bgra = Buffer.alloc(width * height * 4);
-  for (let p = 0; p < width * height; p += 1) bgra.set([p * 10, 100 + p, 200 - p, 255 - p * 40], p * 4);
-  withInstance('../cams/Desk: 1', (handle) => {
-    sdk.sendVideo(handle, width, height, bgra);
-    sdk.sendAudio(handle, 48000, 1, new Float32Array(480));
-  });
-  withInstance('x'.repeat(500), () => {});
+  const name = '../cams/Desk: 1';
+  addon.ndiOutputStart(window.handle(), 'dump', name);
+  const { id } = await firstFrame(name);
+  addon.ndiOutputSendAudio('dump', Buffer.alloc(480 * 4), 48000, 1);
+  stopAndCheck('dump', name);
+  addon.ndiOutputStart(window.handle(), 'long', 'x'.repeat(500));
+  await firstFrame('x'.repeat(500));
+  stopAndCheck('long', 'x'.repeat(500));
 
   const files = fs.readdirSync(dir).sort();
-  assert.ok(files.every((f) => !f.includes('/') && f.length <= 90), files.join(','));
-  const stem = files.find((f) => f.endsWith('.png')).slice(0, -4);
-  assert.equal(stem, 'source.._cams_Desk__1');
+  assert.equal(files.length, 4, files.join(','));
+  assert.ok(files.every((f) => f.length <= 90), files.join(','));
+  const stem = 'source.._cams_Desk__1';
+  assert.ok(files.includes(`${stem}.png`), files.join(','));
 
+  // BGRA as sent, RGBA in the picture; the window has translucent cells,
+  // and opaque ones whose red and blue differ.
+  const bgra = probe.lastVideoData(id);
   const image = PNG.sync.read(fs.readFileSync(path.join(dir, `${stem}.png`)));
-  assert.equal(image.width, width);
-  assert.equal(image.height, height);
-  for (let p = 0; p < width * height; p += 1) {
-    const [b, g, r, a] = bgra.subarray(p * 4, p * 4 + 4);
-    assert.deepEqual(Array.from(image.data.subarray(p * 4, p * 4 + 4)), [r, g, b, a], `pixel ${p}`);
-  }
+  assert.deepEqual([image.width, image.height], [24, 4]);
+  const rgba = Buffer.from(bgra);
+  for (let p = 0; p < rgba.length; p += 4) [rgba[p], rgba[p + 2]] = [bgra[p + 2], bgra[p]];
+  assert.ok(rgba.some((byte, i) => i % 4 === 3 && byte !== 255), 'no translucent pixel sent');
+  assert.ok(rgba.some((byte, i) => i % 4 === 0 && byte !== rgba[i + 2]), 'red and blue agree');
+  assert.deepEqual(image.data, rgba);
 
   const summary = JSON.parse(fs.readFileSync(path.join(dir, `${stem}.json`), 'utf8'));
   const expected = {
-    name: '../cams/Desk: 1', frames: 1, width, height, fourcc: 'BGRA', frame_rate_n: 60,
-    line_stride: width * 4, audio_blocks: 1, samples_per_channel: 480, sample_rate: 48000,
-    channels: 1, destroyed: true,
+    name, frames: probe.instance(id).videoFrames, width: 24, height: 4, fourcc: 'BGRA',
+    frame_rate_n: 60, line_stride: 96, audio_blocks: 1, samples_per_channel: 480,
+    sample_rate: 48000, channels: 1, destroyed: true,
   };
   for (const [key, value] of Object.entries(expected)) assert.equal(summary[key], value, key);
 });

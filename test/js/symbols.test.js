@@ -1,14 +1,21 @@
 'use strict';
 
-// The built module's dynamic symbols and run-time search path: it takes every
-// Node-API function from its host at registration, and finds the NDI runtime
-// through the loader's ordinary search, never through a path of this build.
+// The built module's surface: its exports (the list itself is checked where
+// workers load it), its dynamic symbols and run-time search path. It takes
+// every Node-API function from its host at registration, and finds the NDI
+// runtime through the loader's ordinary search, never through a path of this
+// build.
 const test = require('node:test');
 const assert = require('node:assert');
 const { execFileSync } = require('node:child_process');
 const path = require('node:path');
 
 const modulePath = path.join(__dirname, '..', '..', 'build', 'Release', 'tarvix_ndi_addon.node');
+
+test('each export is a function named as its key', () => {
+  const addon = require('../..');
+  for (const key of Object.keys(addon)) assert.strictEqual(addon[key].name, key);
+});
 
 function tool(name, args) {
   return execFileSync(name, args, { encoding: 'utf8' });

@@ -16,18 +16,13 @@ const MAX_SAMPLES_PER_CHANNEL = 0x1fffffff;
 // Linux takes Electron's 4-byte X11 ids; Windows wants a whole HWND.
 const minHandleBytes = process.platform === 'win32' ? 8 : 4;
 
+const typeNames = {
+  undefined: 'Undefined', boolean: 'Boolean', number: 'Number', string: 'String',
+  symbol: 'Symbol', function: 'Function', object: 'Object',
+};
+
 function typeName(value) {
-  if (value === undefined) return 'Undefined';
-  if (value === null) return 'Null';
-  switch (typeof value) {
-    case 'boolean': return 'Boolean';
-    case 'number': return 'Number';
-    case 'string': return 'String';
-    case 'symbol': return 'Symbol';
-    case 'function': return 'Function';
-    case 'object': return 'Object';
-    default: return 'Unknown';  // bigint
-  }
+  return value === null ? 'Null' : typeNames[typeof value] || 'Unknown';  // bigint: Unknown
 }
 
 // The module's description of a value that is not a string, or the
@@ -85,10 +80,6 @@ function decodeFailure(slot, value) {
   };
 }
 
-function viewBytes(view) {
-  return Buffer.from(view.buffer, view.byteOffset, view.byteLength);
-}
-
 // The output id as the module keys it: its UTF-8 bytes (lone surrogates
 // become U+FFFD on the way, as Node-API converts them).
 function idKey(id) {
@@ -120,7 +111,7 @@ function senderNameFailure(name) {
 }
 
 function handleOf(view) {
-  const bytes = viewBytes(view);
+  const bytes = Buffer.from(view.buffer, view.byteOffset, view.byteLength);
   if (bytes.length >= 8) return bytes.readBigUInt64LE(0);
   return bytes.length >= minHandleBytes ? BigInt(bytes.readUInt32LE(0)) : null;
 }
@@ -236,4 +227,4 @@ function matches(expected, actual) {
   return [expected, ...(expected.alternatives || [])].some((e) => matchesOne(e, actual));
 }
 
-module.exports = { CallOracle, matches, idKey, viewBytes };
+module.exports = { CallOracle, matches };

@@ -110,13 +110,6 @@ function call(name, args, receiver) {
   }
 }
 
-function outcomeKey(outcome) {
-  if ('returns' in outcome) return 'returned undefined';
-  const thrown = outcome.threw;
-  if (thrown instanceof Error && thrown.code) return `threw ${thrown.code}`;
-  return 'threw a host exception';
-}
-
 function describeOutcome(outcome) {
   if (!outcome) return 'nothing';
   if ('returns' in outcome) return `returned ${label(outcome.returns)}`;
@@ -141,7 +134,6 @@ async function main() {
   const rng = createRandom(seed);
   const window = live ? await openTestWindow() : null;
   const oracle = new CallOracle(window ? window.id : null);
-  const tally = {};
   for (let i = 0; i < calls; i++) {
     const name = rng.pick(functionNames);
     const args = callArguments(rng, name, oracle, window);
@@ -158,8 +150,6 @@ async function main() {
       return;
     }
     oracle.observe(name, args, actual);
-    const key = `${name} ${outcomeKey(actual)}`;
-    tally[key] = (tally[key] || 0) + 1;
   }
   // Every id the run may have started is stopped, and nothing stays behind.
   for (const id of oracle.runningIds()) addon.ndiOutputStop(id);
@@ -172,7 +162,7 @@ async function main() {
   }
   finish({
     seed, calls, live, worker: inWorker, liveInstances,
-    audioBlocksForRunning: oracle.audioBlocksForRunning, tally,
+    audioBlocksForRunning: oracle.audioBlocksForRunning,
   }, liveInstances ? 1 : 0);
 }
 

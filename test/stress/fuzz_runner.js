@@ -1,18 +1,18 @@
 'use strict';
-// Runs fuzz_child.js in a child process and judges how it ended: a summary
-// line and exit 0 is a pass; a described mismatch, a signal, an abort
-// message or a run past its time limit is a failure, reported with the seed.
+// Runs fuzz_child.js (and other long-run children) in a child process and
+// judges how it ended: a summary line and exit 0 is a pass; a described
+// mismatch, a signal, an abort message or a run past its time limit is a
+// failure, reported with the seed.
 const { spawn } = require('node:child_process');
 const path = require('node:path');
 const { childEnv } = require('./build_paths');
 
 const child = path.join(__dirname, 'fuzz_child.js');
 
-function runFuzzChild({ seed, calls, live, worker = false, timeoutMs = 120000 }) {
-  const args = [child, '--seed', String(seed), '--calls', String(calls)];
-  if (live) args.push('--live');
-  if (worker) args.push('--worker');
-  const repeat = `node ${path.relative(process.cwd(), child)} ${args.slice(1).join(' ')} --trace`;
+// Runs a node script in a child process with the stand-in runtime, killing
+// it after `timeoutMs`; resolves with how it ended and its last stdout line
+// parsed as JSON (null when it is not).
+function runNodeChild(args, timeoutMs) {
   return new Promise((resolve) => {
     const proc = spawn(process.execPath, args, { env: childEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
     let stdout = '';
@@ -27,29 +27,35 @@ function runFuzzChild({ seed, calls, live, worker = false, timeoutMs = 120000 })
     proc.on('close', (code, signal) => {
       clearTimeout(timer);
       const last = stdout.trim().split('\n').pop() || '';
-      let summary = null;
+      let report = null;
       try {
-        summary = JSON.parse(last);
+        report = JSON.parse(last);
       } catch {
-        summary = null;
+        report = null;
       }
-      if (code === 0 && summary && !timedOut) {
-        resolve({ ok: true, summary, stderr });
-        return;
-      }
-      let reason;
-      if (timedOut) reason = `no end after ${timeoutMs} ms (hang)`;
-      else if (signal) reason = `killed by ${signal} (crash)`;
-      else if (summary && summary.tally && summary.liveInstances) {
-        reason = `${summary.liveInstances} send instances left alive after stopping every id`;
-      } else if (summary && summary.tally) {
-        reason = `exit ${code} after a clean run (a sanitizer report at exit?)`;
-      } else if (summary) reason = last;
-      else reason = `exit ${code} without a summary (crash or abort)`;
-      if (stderr.trim()) reason += `\n  stderr: ${stderr.trim().split('\n').slice(-8).join('\n          ')}`;
-      resolve({ ok: false, reason, repeat, summary });
+      resolve({ code, signal, timedOut, report, last, stderr });
     });
   });
 }
 
-module.exports = { runFuzzChild };
+async function runFuzzChild({ seed, calls, live, worker = false, timeoutMs = 120000 }) {
+  const args = [child, '--seed', String(seed), '--calls', String(calls)];
+  if (live) args.push('--live');
+  if (worker) args.push('--worker');
+  const repeat = `node ${path.relative(process.cwd(), child)} ${args.slice(1).join(' ')} --trace`;
+  const { code, signal, timedOut, report: summary, last, stderr } = await runNodeChild(args, timeoutMs);
+  if (code === 0 && summary && !timedOut) return { ok: true, summary, stderr };
+  let reason;
+  if (timedOut) reason = `no end after ${timeoutMs} ms (hang)`;
+  else if (signal) reason = `killed by ${signal} (crash)`;
+  else if (summary && summary.calls && summary.liveInstances) {
+    reason = `${summary.liveInstances} send instances left alive after stopping every id`;
+  } else if (summary && summary.calls) {
+    reason = `exit ${code} after a clean run (a sanitizer report at exit?)`;
+  } else if (summary) reason = last;
+  else reason = `exit ${code} without a summary (crash or abort)`;
+  if (stderr.trim()) reason += `\n  stderr: ${stderr.trim().split('\n').slice(-8).join('\n          ')}`;
+  return { ok: false, reason, repeat, summary };
+}
+
+module.exports = { runFuzzChild, runNodeChild };

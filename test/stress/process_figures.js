@@ -1,32 +1,14 @@
 'use strict';
 // What a process holds, read from /proc and ipcs: threads, open file
-// descriptors, resident memory and the System V shared-memory segments it
-// created.
+// descriptors, resident memory (all of it, and what the process allocated
+// rather than the pages of mapped files such as the host's own code) and the
+// System V shared-memory segments it created.
 const fs = require('node:fs');
 const { execFileSync } = require('node:child_process');
 const { systemEnv } = require('./build_paths');
 
-function threads() {
-  return fs.readdirSync('/proc/self/task').length;
-}
-
-function fileDescriptors() {
-  return fs.readdirSync('/proc/self/fd').length;
-}
-
-function statusKiB(field) {
-  const line = fs.readFileSync('/proc/self/status', 'utf8').split('\n').find((l) => l.startsWith(`${field}:`));
-  return Number(line.split(/\s+/)[1]);
-}
-
-function residentKiB() {
-  return statusKiB('VmRSS');
-}
-
-// Resident memory that the process allocated: without the pages of mapped
-// files, such as the host's own code, which it pages in as it first runs.
-function anonymousResidentKiB() {
-  return statusKiB('RssAnon');
+function statusKiB(status, field) {
+  return Number(status.split('\n').find((l) => l.startsWith(`${field}:`)).split(/\s+/)[1]);
 }
 
 // Segments whose creator is this process (ipcs -m -p: shmid owner cpid lpid).
@@ -40,15 +22,14 @@ function ownSharedMemorySegments() {
 
 function snapshot() {
   if (global.gc) global.gc();
+  const status = fs.readFileSync('/proc/self/status', 'utf8');
   return {
-    threads: threads(),
-    fds: fileDescriptors(),
-    rssKiB: residentKiB(),
-    anonKiB: anonymousResidentKiB(),
+    threads: fs.readdirSync('/proc/self/task').length,
+    fds: fs.readdirSync('/proc/self/fd').length,
+    rssKiB: statusKiB(status, 'VmRSS'),
+    anonKiB: statusKiB(status, 'RssAnon'),
     shmSegments: ownSharedMemorySegments(),
   };
 }
 
-module.exports = {
-  snapshot, threads, fileDescriptors, residentKiB, anonymousResidentKiB, ownSharedMemorySegments,
-};
+module.exports = { snapshot };

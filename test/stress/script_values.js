@@ -203,5 +203,5 @@ function anyValue(rng) {
 }
 
 module.exports = {
-  PlantedError, anyValue, string, number, bytes, bytesOfLength, noWindowBytes, interestingStrings,
+  anyValue, string, number, bytes, bytesOfLength,
 };

@@ -1,30 +1,50 @@
 'use strict';
 // Real X11 windows for the tests: the test-window program, started under the
-// X server in DISPLAY, driven through its standard input.
+// X server in DISPLAY, driven through its standard input. Its lines come back
+// in order, so each command waits for the next one.
 const { spawn } = require('node:child_process');
 const readline = require('node:readline');
 const { testWindow } = require('./build_paths');
 
 class TestWindow {
-  constructor(child, id) {
+  static async open({ width = 64, height = 48, argb = false, x = 0, y = 0 } = {}, env = process.env) {
+    const args = ['--size', `${width}x${height}`, '--pos', `${x},${y}`];
+    const window = await openTestWindow(argb ? [...args, '--argb'] : args, env);
+    return Object.assign(window, { width, height, argb });
+  }
+
+  constructor(child) {
     this.child = child;
-    this.id = id;  // BigInt
-    this.exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));
-  }
-
-  // The window handle as the module takes it: 8 little-endian bytes.
-  handle() {
-    const buffer = Buffer.alloc(8);
-    buffer.writeBigUInt64LE(this.id);
-    return buffer;
-  }
-
-  // Sends one command and waits for its answer line.
-  command(line) {
-    return new Promise((resolve, reject) => {
-      this.lines.once('line', resolve);
-      this.child.stdin.write(`${line}\n`, (error) => error && reject(error));
+    this.lines = [];
+    this.waiters = [];
+    this.exited = new Promise((resolve) => child.once('exit', (code, signal) => {
+      this.waiters.splice(0).forEach((w) => w(null));
+      resolve({ code, signal });
+    }));
+    readline.createInterface({ input: child.stdout }).on('line', (line) => {
+      const waiter = this.waiters.shift();
+      if (waiter) waiter(line);
+      else this.lines.push(line);
     });
+  }
+
+  nextLine() {
+    if (this.lines.length > 0) return Promise.resolve(this.lines.shift());
+    if (this.child.exitCode !== null || this.child.signalCode !== null) return Promise.resolve(null);
+    return new Promise((resolve) => this.waiters.push(resolve));
+  }
+
+  async command(text) {
+    this.child.stdin.write(`${text}\n`);
+    const reply = await this.nextLine();
+    if (reply !== 'ok' && reply !== 'closed') throw new Error(`test window: ${text} -> ${reply}`);
+  }
+
+  // The handle as ndiOutputStart takes it: the id in the first 8 bytes.
+  handle(length = 8) {
+    const bytes = Buffer.alloc(Math.max(length, 8), 0xcd);
+    bytes.writeBigUInt64LE(this.id);
+    return bytes.subarray(0, length);
   }
 
   kill(signal = 'SIGKILL') {
@@ -34,23 +54,19 @@ class TestWindow {
 
   // Closing its input makes the program exit; the server destroys the window.
   close() {
-    this.child.stdin.end();
+    if (this.child.exitCode === null && this.child.signalCode === null) this.child.stdin.end();
     return this.exited;
   }
 }
 
-function openTestWindow(args = ['--size', '64x48'], env = process.env) {
-  return new Promise((resolve, reject) => {
-    const child = spawn(testWindow, args, { stdio: ['pipe', 'pipe', 'inherit'], env });
-    const lines = readline.createInterface({ input: child.stdout });
-    child.once('error', reject);
-    child.once('exit', (code) => reject(new Error(`test window exited early (${code})`)));
-    lines.once('line', (line) => {
-      const window = new TestWindow(child, BigInt(line.split(' ')[0]));
-      window.lines = lines;
-      resolve(window);
-    });
-  });
+async function openTestWindow(args = ['--size', '64x48'], env = process.env) {
+  const child = spawn(testWindow, args, { stdio: ['pipe', 'pipe', 'inherit'], env });
+  const window = new TestWindow(child);
+  const first = await Promise.race([window.nextLine(),
+    new Promise((resolve, reject) => child.once('error', reject))]);
+  if (first === null) throw new Error(`test window exited early (${child.exitCode})`);
+  window.id = BigInt(first.split(' ')[0]);
+  return window;
 }
 
-module.exports = { openTestWindow };
+module.exports = { TestWindow, openTestWindow };

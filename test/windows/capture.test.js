@@ -174,6 +174,18 @@ check('a closed window or a lost source ends the capture on its own', async () =
   }
 });
 
+// A window closing while a stop runs (an app's close handler stopping its
+// output): the stop stays quiet and the queue's shutdown runs to its end.
+check('a window closing during a stop leaves the stop quiet and the queue shut down', async () => {
+  for (const during of ['session.Close', 'ShutdownQueueAsync']) {
+    await scripted({ CLOSE: during }, async (calls) => {
+      await capture('closing', calls, 1);
+      assert.equal(count(calls, 'item.Closed raised'), 1, during);
+      assertNothingLeft(calls);
+    });
+  }
+});
+
 check('Windows 10 without the border or cursor property still captures, skipping that setting',
   async () => {
     const profiles = [

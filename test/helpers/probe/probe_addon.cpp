@@ -1,12 +1,9 @@
-// JS access to the stand-in NDI runtime's probe, plus thin wrappers of the
-// SDK functions so a test can feed the stand-in without the main module.
+// JS access to the stand-in NDI runtime's probe: what each source carried
+// and the failures the stand-in can be told to make.
 #include <node_api.h>
 
-#include <cstring>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "tarvix_standin_probe.h"
 
@@ -84,54 +81,6 @@ bool get_id(const Args& a, uint64_t& id) {
   return true;
 }
 
-bool get_string(const Args& a, std::size_t i, std::string& out) {
-  std::size_t length = 0;
-  if (i >= a.count ||
-      napi_get_value_string_utf8(a.env, a.values[i], nullptr, 0, &length) != napi_ok) {
-    return false;
-  }
-  out.assign(length + 1, '\0');
-  napi_get_value_string_utf8(a.env, a.values[i], out.data(), out.size(), &length);
-  out.resize(length);
-  return true;
-}
-
-bool get_bool(const Args& a, std::size_t i, bool& out) {
-  return i < a.count && napi_get_value_bool(a.env, a.values[i], &out) == napi_ok;
-}
-
-// Bytes of a Buffer (a Uint8Array) or a Float32Array.
-bool get_bytes(const Args& a, std::size_t i, void*& data, std::size_t& length) {
-  napi_typedarray_type type;
-  napi_value array_buffer;
-  std::size_t offset = 0;
-  if (i >= a.count || napi_get_typedarray_info(a.env, a.values[i], &type, &length, &data,
-                                               &array_buffer, &offset) != napi_ok) {
-    return false;
-  }
-  if (type == napi_float32_array) length *= sizeof(float);
-  return type == napi_float32_array || type == napi_uint8_array;
-}
-
-bool get_handle(const Args& a, std::size_t i, NDIlib_send_instance_t& handle) {
-  void* data = nullptr;
-  if (i >= a.count || napi_get_value_external(a.env, a.values[i], &data) != napi_ok) return false;
-  handle = static_cast<NDIlib_send_instance_t>(data);
-  return true;
-}
-
-const char* call_name(int32_t call) {
-  static const std::pair<int32_t, const char*> names[] = {
-      {TARVIX_CALL_INITIALIZE, "initialize"},   {TARVIX_CALL_DESTROY, "destroy"},
-      {TARVIX_CALL_SEND_CREATE, "sendCreate"},  {TARVIX_CALL_SEND_VIDEO, "sendVideo"},
-      {TARVIX_CALL_SEND_AUDIO, "sendAudio"},    {TARVIX_CALL_FLUSH, "flush"},
-      {TARVIX_CALL_SEND_DESTROY, "sendDestroy"}};
-  for (const auto& [value, name] : names) {
-    if (value == call) return name;
-  }
-  return "unknown";
-}
-
 std::string fourcc_text(int32_t fourcc) {
   std::string out(4, '\0');
   for (int k = 0; k < 4; ++k)
@@ -157,19 +106,6 @@ napi_value library(napi_env env, napi_callback_info) {
   set(env, out, "liveInstances", number(env, static_cast<double>(info.live_instances)));
   set(env, out, "callsLogged", number(env, static_cast<double>(info.calls_logged)));
   set(env, out, "misuse", number(env, static_cast<double>(info.misuse)));
-  return out;
-}
-
-napi_value calls(napi_env env, napi_callback_info) {
-  napi_value out;
-  napi_create_array(env, &out);
-  tarvix_standin_call_record record{};
-  for (uint32_t i = 0; tarvix_standin_call_at(i, &record) != 0; ++i) {
-    napi_value entry = object(env);
-    set(env, entry, "call", string(env, call_name(record.call)));
-    set(env, entry, "instance", number(env, static_cast<double>(record.instance)));
-    napi_set_element(env, out, i, entry);
-  }
   return out;
 }
 
@@ -297,110 +233,6 @@ napi_value fail_next_send_create(napi_env env, napi_callback_info info) {
   return undefined(env);
 }
 
-// --- SDK ---
-
-napi_value sdk_initialize(napi_env env, napi_callback_info) {
-  return boolean(env, NDIlib_initialize());
-}
-
-napi_value sdk_destroy(napi_env env, napi_callback_info) {
-  NDIlib_destroy();
-  return undefined(env);
-}
-
-napi_value sdk_send_create(napi_env env, napi_callback_info info) {
-  const Args a = args(env, info);
-  std::string name, groups;
-  bool clock_video = true, clock_audio = false;
-  if (!get_string(a, 0, name)) return fail(env, "sendCreate(name, groups, clockVideo, clockAudio)");
-  const bool has_groups = get_string(a, 1, groups);
-  if (a.count > 2 && !get_bool(a, 2, clock_video)) return fail(env, "clockVideo must be a boolean");
-  if (a.count > 3 && !get_bool(a, 3, clock_audio)) return fail(env, "clockAudio must be a boolean");
-  NDIlib_send_create_t settings{name.c_str(), has_groups ? groups.c_str() : nullptr, clock_video,
-                                clock_audio};
-  NDIlib_send_instance_t handle = NDIlib_send_create(&settings);
-  if (handle == nullptr) {
-    napi_value null;
-    napi_get_null(env, &null);
-    return null;
-  }
-  napi_value out;
-  napi_create_external(env, handle, nullptr, nullptr, &out);
-  return out;
-}
-
-napi_value sdk_instance_id(napi_env env, napi_callback_info info) {
-  NDIlib_send_instance_t handle = nullptr;
-  if (!get_handle(args(env, info), 0, handle)) return fail(env, "instanceId(handle)");
-  return number(env, static_cast<double>(tarvix_standin_instance_id(handle)));
-}
-
-// sendVideo(handle, width, height, bgraBytes): a progressive 60/1 BGRA frame.
-napi_value sdk_send_video(napi_env env, napi_callback_info info) {
-  const Args a = args(env, info);
-  NDIlib_send_instance_t handle = nullptr;
-  double width = 0, height = 0;
-  void* data = nullptr;
-  std::size_t length = 0;
-  if (!get_handle(a, 0, handle) || !get_double(a, 1, width) || !get_double(a, 2, height) ||
-      !get_bytes(a, 3, data, length)) {
-    return fail(env, "sendVideo(handle, width, height, bytes)");
-  }
-  if (width < 1 || height < 1 || width * height * 4 > static_cast<double>(length)) {
-    return fail(env, "sendVideo: bytes shorter than width x height x 4");
-  }
-  NDIlib_video_frame_v2_t frame{};
-  frame.xres = static_cast<int>(width);
-  frame.yres = static_cast<int>(height);
-  frame.FourCC = NDIlib_FourCC_video_type_BGRA;
-  frame.frame_rate_N = 60;
-  frame.frame_rate_D = 1;
-  frame.picture_aspect_ratio = 16.0f / 9.0f;
-  frame.frame_format_type = NDIlib_frame_format_type_progressive;
-  frame.timecode = NDIlib_send_timecode_synthesize;
-  frame.p_data = static_cast<uint8_t*>(data);
-  frame.line_stride_in_bytes = frame.xres * 4;
-  NDIlib_send_send_video_v2(handle, &frame);
-  return undefined(env);
-}
-
-// sendAudio(handle, sampleRate, channels, planarFloats)
-napi_value sdk_send_audio(napi_env env, napi_callback_info info) {
-  const Args a = args(env, info);
-  NDIlib_send_instance_t handle = nullptr;
-  double rate = 0, channels = 0;
-  void* data = nullptr;
-  std::size_t length = 0;
-  if (!get_handle(a, 0, handle) || !get_double(a, 1, rate) || !get_double(a, 2, channels) ||
-      !get_bytes(a, 3, data, length) || channels < 1) {
-    return fail(env, "sendAudio(handle, sampleRate, channels, planarFloats)");
-  }
-  NDIlib_audio_frame_v3_t frame{};
-  frame.sample_rate = static_cast<int>(rate);
-  frame.no_channels = static_cast<int>(channels);
-  frame.no_samples = static_cast<int>(length / sizeof(float) / frame.no_channels);
-  frame.timecode = NDIlib_send_timecode_synthesize;
-  frame.FourCC = NDIlib_FourCC_audio_type_FLTP;
-  frame.p_data = static_cast<uint8_t*>(data);
-  frame.channel_stride_in_bytes = frame.no_samples * static_cast<int>(sizeof(float));
-  NDIlib_send_send_audio_v3(handle, &frame);
-  return undefined(env);
-}
-
-napi_value sdk_flush(napi_env env, napi_callback_info info) {
-  NDIlib_send_instance_t handle = nullptr;
-  if (!get_handle(args(env, info), 0, handle)) return fail(env, "flush(handle)");
-  NDIlib_send_send_video_async_v2(handle, nullptr);
-  return undefined(env);
-}
-
-napi_value sdk_send_destroy(napi_env env, napi_callback_info info) {
-  NDIlib_send_instance_t handle = nullptr;
-  if (!get_handle(args(env, info), 0, handle)) return fail(env, "sendDestroy(handle)");
-  NDIlib_send_destroy(handle);
-  return undefined(env);
-}
-
 void add(napi_env env, napi_value target, const char* name, napi_callback callback) {
   napi_value function;
   napi_create_function(env, name, NAPI_AUTO_LENGTH, callback, nullptr, &function);
@@ -410,23 +242,12 @@ void add(napi_env env, napi_value target, const char* name, napi_callback callba
 napi_value init(napi_env env, napi_value exports) {
   add(env, exports, "reset", reset);
   add(env, exports, "library", library);
-  add(env, exports, "calls", calls);
   add(env, exports, "instance", instance);
   add(env, exports, "lastVideoData", last_video_data);
   add(env, exports, "audioBlocks", audio_blocks);
   add(env, exports, "lastAudioSamples", last_audio_samples);
   add(env, exports, "failNextInitialize", fail_next_initialize);
   add(env, exports, "failNextSendCreate", fail_next_send_create);
-  napi_value sdk = object(env);
-  add(env, sdk, "initialize", sdk_initialize);
-  add(env, sdk, "destroy", sdk_destroy);
-  add(env, sdk, "sendCreate", sdk_send_create);
-  add(env, sdk, "instanceId", sdk_instance_id);
-  add(env, sdk, "sendVideo", sdk_send_video);
-  add(env, sdk, "sendAudio", sdk_send_audio);
-  add(env, sdk, "flush", sdk_flush);
-  add(env, sdk, "sendDestroy", sdk_send_destroy);
-  set(env, exports, "sdk", sdk);
   return exports;
 }
 

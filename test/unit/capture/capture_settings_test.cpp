@@ -7,7 +7,6 @@
 
 #include "capture/capture_error.h"
 #include "capture/frame_error.h"
-#include "capture/stop_error.h"
 
 namespace tarvix::capture {
 namespace {
@@ -25,10 +24,6 @@ TEST(MinUpdateIntervalTicks, ConvertsTo100NanosecondTicksTruncatingAndClamping) 
 }
 
 TEST(CaptureErrorTexts, NestEachLayersPrefix) {
-  const auto handler = CaptureError::handler_failed(HandlerError{"Invalid frame data: too big"});
-  EXPECT_EQ(display(StopError::capture_failed(handler)),
-            "Windows capture error: Frame handler error: Invalid frame data: too big");
-
   const auto device = CaptureError::service_failed(
       CaptureServiceError::device_failed(DeviceError::null_result(kMissingDevice)));
   EXPECT_EQ(display(device),

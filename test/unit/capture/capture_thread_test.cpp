@@ -34,24 +34,48 @@ TEST_F(CaptureThreadTest, RunsAndStopsInOrder) {
   EXPECT_EQ(display(control.stop().error()), "Thread handle is taken out of the struct");
 }
 
-TEST_F(CaptureThreadTest, StopAfterTheWindowClosedJoinsAndSucceeds) {
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.close_window(kWindow));
-  ASSERT_TRUE(wait_ended());
-  EXPECT_TRUE(control.halt_flag()->load());
-  EXPECT_EQ(probe->closed, 1);
-  EXPECT_TRUE(control.stop().ok());
-
-  // An error from the handler's close is what the stop reports.
-  Fresh fresh;
-  fresh.probe->closed_error = "flush failed";
-  auto started = start_fresh(fresh);
-  ASSERT_TRUE(started.ok());
-  ASSERT_TRUE(fresh.platform.close_window(kWindow));
-  ASSERT_TRUE(fresh.platform.wait_until([&] { return capture_thread_ended(fresh.platform); }));
-  auto stopped = started->stop();
-  ASSERT_FALSE(stopped.ok());
-  EXPECT_EQ(display(stopped.error()), "Windows capture error: Frame handler error: flush failed");
+// A capture ends by itself when its window closes or its handler fails,
+// stops or throws; the stop then joins the thread and reports how it ended.
+// Frames queued behind the end never reach the handler.
+TEST_F(CaptureThreadTest, EachWayACaptureEndsComesBackFromStop) {
+  const struct {
+    const char* how;
+    void (*script)(HandlerProbe&);
+    bool close;           // the window closes before two frames arrive
+    const char* stopped;  // the stop's error text, "" for success
+  } cases[] = {
+      {"window closed", [](HandlerProbe&) {}, true, ""},
+      {"handler's close fails", [](HandlerProbe& p) { p.closed_error = "flush failed"; }, true,
+       "Windows capture error: Frame handler error: flush failed"},
+      {"handler fails", [](HandlerProbe& p) { p.fail_on_frame = 0; }, false,
+       "Windows capture error: Frame handler error: sender went away"},
+      {"handler stops", [](HandlerProbe& p) { p.stop_on_frame = 0; }, false, ""},
+      {"handler throws", [](HandlerProbe& p) { p.throw_on_frame = 0; }, false,
+       "Failed to join thread"},
+  };
+  for (const auto& c : cases) {
+    Fresh fresh;
+    c.script(*fresh.probe);
+    fresh.platform.hold("get_message");
+    auto started = start_fresh(fresh);
+    ASSERT_TRUE(started.ok()) << c.how;
+    ASSERT_TRUE(
+        fresh.platform.wait_until([&] { return fresh.platform.waiting_at("get_message"); }));
+    if (c.close) {
+      ASSERT_TRUE(fresh.platform.close_window(kWindow)) << c.how;
+      fresh.platform.resize_window(kWindow, {64, 48});  // its last frame comes after Closed
+    }
+    ASSERT_TRUE(fresh.platform.push_frame(kWindow) && fresh.platform.push_frame(kWindow));
+    fresh.platform.open("get_message");
+    ASSERT_TRUE(fresh.platform.wait_until([&] { return capture_thread_ended(fresh.platform); }))
+        << c.how;
+    EXPECT_EQ(fresh.platform.count("pool.try_get_next_frame"), c.close ? 0 : 1) << c.how;
+    EXPECT_EQ(fresh.probe->frame_count(), c.close ? 0u : 1u) << c.how;
+    EXPECT_EQ(fresh.probe->closed, c.close ? 1 : 0) << c.how;
+    auto stopped = started->stop();
+    EXPECT_EQ(stopped.ok() ? "" : display(stopped.error()), c.stopped) << c.how;
+    EXPECT_EQ(fresh.flags.use_count(), 1) << c.how;
+  }
 }
 
 // The window closes while a stop is on its way: only the first to set the
@@ -81,24 +105,6 @@ TEST_F(CaptureThreadTest, StopBeforeTheThreadHasAQueueIsRetriedUntilItLands) {
   EXPECT_TRUE(stopped.ok()) << display(stopped.error());
 }
 
-TEST_F(CaptureThreadTest, HandlerErrorEndsTheCaptureAndComesBackFromStop) {
-  probe->fail_on_frame = 0;
-  fake.hold("get_message");
-  CaptureControl control = start_ok();
-  // Both frames are queued before the pump runs: the second must not reach
-  // the handler after the first failed.
-  ASSERT_TRUE(fake.push_frame(kWindow));
-  ASSERT_TRUE(fake.push_frame(kWindow));
-  fake.open("get_message");
-  ASSERT_TRUE(wait_ended());
-  EXPECT_EQ(probe->frame_count(), 1u);
-  EXPECT_EQ(fake.count("pool.try_get_next_frame"), 1);
-  auto stopped = control.stop();
-  ASSERT_FALSE(stopped.ok());
-  EXPECT_EQ(display(stopped.error()),
-            "Windows capture error: Frame handler error: sender went away");
-}
-
 // Codes that would make the service drop the frame handler end the capture
 // with the error instead of going back to the service.
 TEST_F(CaptureThreadTest, FrameCallFailingAsIfTheSourceWereGoneEndsTheCapture) {
@@ -119,26 +125,6 @@ TEST_F(CaptureThreadTest, FrameCallFailingAsIfTheSourceWereGoneEndsTheCapture) {
         0u)
         << display(stopped.error());
   }
-}
-
-TEST_F(CaptureThreadTest, FrameControlStopEndsTheCaptureWithoutError) {
-  probe->stop_on_frame = 0;
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.push_frame(kWindow));
-  ASSERT_TRUE(wait_ended());
-  EXPECT_TRUE(control.stop().ok());
-}
-
-TEST_F(CaptureThreadTest, ThreadThatFaultsIsReportedAsJoinFailed) {
-  probe->throw_on_frame = 0;
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.push_frame(kWindow));
-  ASSERT_TRUE(wait_frames(1));
-  auto stopped = control.stop();
-  ASSERT_FALSE(stopped.ok());
-  EXPECT_EQ(stopped.error().kind, StopError::Kind::JoinFailed);
-  EXPECT_EQ(display(stopped.error()), "Failed to join thread");
-  EXPECT_EQ(flags.use_count(), 1);
 }
 
 TEST_F(CaptureThreadTest, FailuresWhileEndingAreReportedAfterTeardown) {

@@ -47,7 +47,7 @@ struct HandlerProbe {
   template <class Ready>
   bool wait_until(Ready ready) const {
     std::unique_lock lock(mutex);
-    return changed.wait_for(lock, std::chrono::seconds(60), [&] { return ready(*this); });
+    return changed.wait_for(lock, std::chrono::seconds(20), [&] { return ready(*this); });
   }
   std::size_t frame_count() const {
     std::lock_guard lock(mutex);

@@ -70,10 +70,8 @@ platform::PlatformResult<std::shared_ptr<platform::Texture>> FakeDevice::create_
   if (platform_.null_result("device.create_texture_2d")) {
     return std::shared_ptr<platform::Texture>();
   }
-  const std::uint32_t alignment = platform_.staging_row_alignment();
-  const std::uint32_t tight = desc.width * 4;
-  const std::uint32_t pitch = (tight + alignment - 1) / alignment * alignment;
-  return std::shared_ptr<platform::Texture>(std::make_shared<FakeTexture>(platform_, desc, pitch));
+  return std::shared_ptr<platform::Texture>(
+      std::make_shared<FakeTexture>(platform_, desc, platform_.staging_row_pitch(desc.width)));
 }
 
 platform::PlatformResult<std::shared_ptr<platform::CaptureDevice>>

@@ -13,7 +13,7 @@ using platform::PlatformResult;
 namespace {
 
 // Long enough for a loaded sanitizer build, short enough to end a hung test.
-constexpr std::chrono::seconds kWaitLimit{60};
+constexpr std::chrono::seconds kWaitLimit{20};
 
 PlatformError no_window() {
   return {platform::hresult_from_win32(1400), "Invalid window handle."};
@@ -90,9 +90,10 @@ void FakePlatform::set_feature_level(platform::FeatureLevel level) {
   level_ = level;
 }
 
-void FakePlatform::set_staging_row_alignment(std::uint32_t alignment) {
+void FakePlatform::set_staging_rows(std::uint32_t alignment, bool short_rows) {
   std::lock_guard lock(mutex_);
   staging_alignment_ = std::max<std::uint32_t>(alignment, 1);
+  short_staging_rows_ = short_rows;
 }
 
 void FakePlatform::hold(std::string call) {
@@ -209,9 +210,10 @@ bool FakePlatform::null_result(const std::string& call) const {
   return null_results_.count(call) > 0;
 }
 
-std::uint32_t FakePlatform::staging_row_alignment() const {
+std::uint32_t FakePlatform::staging_row_pitch(std::uint32_t width) const {
   std::lock_guard lock(mutex_);
-  return staging_alignment_;
+  if (short_staging_rows_) return width * 4 - 4;
+  return (width * 4 + staging_alignment_ - 1) / staging_alignment_ * staging_alignment_;
 }
 
 std::optional<platform::SizeInt32> FakePlatform::window_size(platform::WindowHandle window) const {

@@ -64,8 +64,9 @@ class FakePlatform : public platform::portable::PortablePlatform {
   // answers a question (with its ":argument", if any) answer false.
   void return_null(std::string call);
   void set_feature_level(platform::FeatureLevel level);
-  // Row pitch of staging textures is 4 * width rounded up to this.
-  void set_staging_row_alignment(std::uint32_t alignment);
+  // Row pitch of staging textures is 4 * width rounded up to `alignment`,
+  // or with `short_rows` one pixel less than a row of the frame.
+  void set_staging_rows(std::uint32_t alignment, bool short_rows = false);
   // Calls named `call` wait at the gate until it is opened.
   void hold(std::string call);
   void open(const std::string& call);
@@ -117,7 +118,7 @@ class FakePlatform : public platform::portable::PortablePlatform {
   std::optional<platform::PlatformError> enter(const std::string& call,
                                                const std::string& argument = {});
   bool null_result(const std::string& call) const;
-  std::uint32_t staging_row_alignment() const;
+  std::uint32_t staging_row_pitch(std::uint32_t width) const;
   std::optional<platform::SizeInt32> window_size(platform::WindowHandle window) const;
   void texture_created(int delta);
   void texture_mapped(int delta);
@@ -146,6 +147,7 @@ class FakePlatform : public platform::portable::PortablePlatform {
   std::vector<std::weak_ptr<FakePool>> pools_;
   platform::FeatureLevel level_ = platform::FeatureLevel::Level11_1;
   std::uint32_t staging_alignment_ = 1;
+  bool short_staging_rows_ = false;
   int live_textures_ = 0;
   int mapped_textures_ = 0;
   platform::ThreadId capture_thread_ = 0;

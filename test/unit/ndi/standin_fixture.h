@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ndi/runtime.h"
-#include "tarvix_standin_probe.h"
+#include "standin_reader.h"
 
 namespace tarvix::ndi::testing {
 
@@ -24,16 +22,9 @@ class StandinTest : public ::testing::Test {
     tarvix_standin_reset();
   }
 
-  static tarvix_standin_library_info library() {
-    tarvix_standin_library_info info{};
-    tarvix_standin_library(&info);
-    return info;
-  }
-
+  static tarvix_standin_library_info library() { return tarvix::testing::standin_library(); }
   static tarvix_standin_instance_info instance(uint64_t id) {
-    tarvix_standin_instance_info info{};
-    EXPECT_EQ(tarvix_standin_instance(id, &info), 1) << "no instance " << id;
-    return info;
+    return tarvix::testing::standin_instance(id);
   }
 
   static std::string instance_name(uint64_t id) {
@@ -54,11 +45,7 @@ class StandinTest : public ::testing::Test {
 
   // Waits (bounded) until `count` threads wait inside NdiRuntime::acquire.
   static bool runtime_waiters_reach(uint64_t count) {
-    for (int i = 0; i < 10000; ++i) {
-      if (runtime_snapshot().waiting >= count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return tarvix::testing::eventually([&] { return runtime_snapshot().waiting >= count; });
   }
 };
 

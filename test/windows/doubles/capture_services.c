@@ -137,7 +137,10 @@ static void event_raise(EventList* list, const char* name, void* sender) {
 typedef struct {
   HWND window;
   int shut;
+  void* item; /* the capture item of the thread's pool, held for close_during */
 } Queue;
+
+static void close_during(void* item, const char* call);
 
 typedef struct {
   Object base;
@@ -232,6 +235,7 @@ static HRESULT STDMETHODCALLTYPE controller_shutdown(IDispatcherQueueController*
   HRESULT hr = scripted("ShutdownQueueAsync");
   log_call("queue.ShutdownQueueAsync");
   if (FAILED(hr)) return hr;
+  close_during(controller->queue->item, "ShutdownQueueAsync");
   Action* action = calloc(1, sizeof *action);
   object_init(&action->base, "Windows.Foundation.IAsyncAction", action_destroy);
   *out = object_add_face(&action->base, &IID_IAsyncAction, &action_vtbl);
@@ -250,6 +254,7 @@ static void controller_destroy(Object* object) {
   Controller* controller = (Controller*)object;
   log_call("queue.released shut=%d", controller->queue->shut);
   if (TlsGetValue(tls_queue) == controller->queue) TlsSetValue(tls_queue, NULL);
+  release_face(controller->queue->item);
   DestroyWindow(controller->queue->window);
   free(controller);
 }
@@ -435,6 +440,22 @@ static DWORD WINAPI raise_closed(void* argument) {
   return 0;
 }
 
+static HANDLE raise_closed_async(Item* item) {
+  item->closed_raised = 1;
+  face_addref(face_of(&item->base, 0));
+  return CreateThread(NULL, 0, raise_closed, item, 0, NULL);
+}
+
+/* With TARVIX_DOUBLES_CLOSE naming the call, the window closes while that
+ * call runs (as during a stop): Closed is raised and waited for. */
+static void close_during(void* item, const char* call) {
+  char close[32];
+  if (!item || strcmp(script("TARVIX_DOUBLES_CLOSE", close, sizeof close), call) != 0) return;
+  HANDLE thread = raise_closed_async((Item*)OWNER(item));
+  if (thread) WaitForSingleObject(thread, 10000);
+  if (thread) CloseHandle(thread);
+}
+
 static void item_destroy(Object* object) {
   Item* item = (Item*)object;
   for (int i = 0; i < 8; ++i)
@@ -472,6 +493,7 @@ static HRESULT STDMETHODCALLTYPE session_start(IGraphicsCaptureSession* this_) {
 static HRESULT STDMETHODCALLTYPE session_close(IClosable* this_) {
   Pool* pool = ((Session*)OWNER(this_))->pool;
   log_call("session.Close");
+  close_during(pool->queue->item, "session.Close");
   KillTimer(pool->queue->window, (UINT_PTR)pool);
   return S_OK;
 }
@@ -563,9 +585,7 @@ static void pool_tick(Pool* pool) {
   char close[8];
   if (!item || pool->pending || item->closed_raised) return;
   if (!IsWindow(item->window) || *script("TARVIX_DOUBLES_CLOSE", close, sizeof close) == '1') {
-    item->closed_raised = 1;
-    face_addref(face_of(&item->base, 0));
-    HANDLE thread = CreateThread(NULL, 0, raise_closed, item, 0, NULL);
+    HANDLE thread = raise_closed_async(item);
     if (thread) CloseHandle(thread);
     return;
   }
@@ -624,6 +644,10 @@ static HRESULT STDMETHODCALLTYPE pool_create_session(IDirect3D11CaptureFramePool
   if (!item || OWNER(item)->destroy != item_destroy) return E_INVALIDARG;
   if (!pool->item) {
     pool->item = (Item*)OWNER(item);
+    face_addref(item);
+  }
+  if (!pool->queue->item) {
+    pool->queue->item = item;
     face_addref(item);
   }
   Session* session = calloc(1, sizeof *session);

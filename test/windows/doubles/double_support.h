@@ -11,7 +11,9 @@
  *   TARVIX_DOUBLES_SIZE     "WxH": the window's content size, instead of its
  *                           client rectangle
  *   TARVIX_DOUBLES_ALPHA    alpha of every captured pixel (default 255)
- *   TARVIX_DOUBLES_CLOSE    "1": the item raises Closed at the next frame
+ *   TARVIX_DOUBLES_CLOSE    "1": the item raises Closed at the next frame;
+ *                           "session.Close" or "ShutdownQueueAsync": while
+ *                           that call runs, as when a window closes during a stop
  *   TARVIX_DOUBLES_COUNT    "1": a new queue logs the process's handle count */
 #pragma once
 

@@ -85,6 +85,9 @@ CHECK_CASE("an event procedure's result becomes the code its raiser receives") {
   EXPECT_EQ(taken_description(), "");
   // A "failure" whose code says success must not reach the raiser as success.
   EXPECT_EQ(report(EventResult{Err{PlatformError{0, {}}}}), E_FAIL);
+  // Nor one that would make the raiser drop the handler.
+  for (Hresult code : {kDisconnected, kServerUnavailable, kCantExecute})
+    EXPECT_EQ(report(EventResult{Err{PlatformError{code, {}}}}), E_FAIL);
 }
 
 }  // namespace

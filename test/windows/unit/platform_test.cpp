@@ -91,6 +91,11 @@ CHECK_CASE("window geometry of a real window, and errors for a handle of none") 
   // DWM may be absent (Wine): either way the answer is a value.
   auto frame = platform.extended_frame_bounds(window.handle());
   if (frame) EXPECT(frame->bottom - frame->top >= client->bottom);
+  // Both read per-monitor aware, and the thread's own mode comes back.
+  const DPI_AWARENESS_CONTEXT mode = GetThreadDpiAwarenessContext();
+  auto metrics = platform.window_metrics(window.handle());
+  EXPECT(AreDpiAwarenessContextsEqual(GetThreadDpiAwarenessContext(), mode));
+  EXPECT_EQ(metrics.ok(), frame.ok());
 
   const WindowHandle none = 0x7fff0001;
   auto missing = platform.client_rect(none);
@@ -98,6 +103,7 @@ CHECK_CASE("window geometry of a real window, and errors for a handle of none") 
   EXPECT_EQ(missing.error().code, hresult_from_win32(ERROR_INVALID_WINDOW_HANDLE));
   EXPECT_EQ(platform.dpi_for_window(none), 0u);
   EXPECT(!platform.extended_frame_bounds(none).ok());
+  EXPECT(!platform.window_metrics(none).ok());
 }
 
 CHECK_CASE("a library or export that is not there is an error naming it") {

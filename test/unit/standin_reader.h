@@ -1,7 +1,7 @@
-// Small readers over the stand-in runtime's probe for the addon tests. The
-// process keeps the NDI library initialised once an output has started, so
-// these tests cannot use the NDI layer's fixture, which expects every
-// runtime reference back.
+// Small readers over the stand-in runtime's probe. The addon tests use them
+// bare: their process keeps the NDI library initialised once an output has
+// started, so they cannot use the NDI layer's fixture (ndi/standin_fixture.h),
+// which expects every runtime reference back.
 #pragma once
 
 #include <gtest/gtest.h>
