@@ -60,10 +60,10 @@ cxx() { nice -n 10 "$mingw-g++-posix" "${flags[@]}" "$@"; }
 cxx -shared -isystem "$sdk/include" -o "$bin/Processing.NDI.Lib.x64.dll" \
   "$shim_src/ndi_runtime_shim.cpp" "$shim_src/port_close_fix.cpp" "$shim_src/exports.def"
 result "the shim builds" $?
-cxx -isystem "$sdk/include" -I"$shim_src" -o "$bin/receiver.exe" "$here/receiver.cpp" \
+cxx -isystem "$sdk/include" -I"$shim_src" -o "$bin/receiver.exe" "$here/helpers/receiver.cpp" \
   "$shim_src/port_close_fix.cpp"
 result "the receiver builds" $?
-cxx -mwindows -o "$bin/pattern_window.exe" "$here/pattern_window.cpp" -lgdi32
+cxx -mwindows -o "$bin/pattern_window.exe" "$here/helpers/pattern_window.cpp" -lgdi32
 result "the pattern window builds" $?
 [ "$failed" -eq 0 ] || finish
 
