@@ -165,12 +165,7 @@ add_checks() {  # add_checks NAME < output ending in "checks: N passed, N failed
     result "$1 ran to its summary" 1
   fi
 }
-# The module announces 16/9 while its frame record says so, otherwise each
-# frame's width / height (256 / 160 for the pattern window).
-aspect=1.6
-grep -q 'kVideoAspectRatio = 16.0f / 9.0f' "$root/src/ndi/video_frame.h" && aspect=1.7777778
-{ cat "$work/window.json" "$work/published.json" 2>/dev/null
-  echo "{\"expect\":{\"aspect\":$aspect}}"; } >"$work/sent.json"
+cat "$work/window.json" "$work/published.json" >"$work/sent.json" 2>/dev/null
 add_checks "the comparison" < <(node "$here/check.js" "$work/sent.json" "$work/received.json" \
   "$(cat "$work/publisher.status" 2>/dev/null)" "$(cat "$work/receiver.status" 2>/dev/null)")
 finish
