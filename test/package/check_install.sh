@@ -43,7 +43,10 @@ check "nothing was built at install" test ! -e "$work/app/node_modules/tarvix-nd
 module=$work/app/node_modules/tarvix-ndi-addon/prebuilds/linux-x64/tarvix_ndi_addon.node
 needed=$(readelf -d "$module" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 echo "  NEEDED: $(echo $needed)"
-echo "  newest glibc symbol version: $(objdump -T "$module" | grep -o 'GLIBC_[0-9.]*' | sort -Vu | tail -1)"
+glibc=$(objdump -T "$module" | grep -o 'GLIBC_[0-9.]*' | sort -Vu | tail -1)
+echo "  newest glibc symbol version: $glibc"
+check "the Linux module loads on glibc 2.35 (the README's floor)" \
+  test "$(printf '%s\n' "$glibc" GLIBC_2.35 | sort -V | tail -1)" = GLIBC_2.35
 check "the Linux module needs only libndi.so.6, libxcb*, libc, libm and the loader" test -z \
   "$(grep -Evx 'libndi\.so\.6|libxcb[a-z-]*\.so\.[0-9]+|lib[cm]\.so\.6|ld-linux-x86-64\.so\.2' <<<"$needed")"
 
