@@ -24,6 +24,8 @@ test('writes a PNG and a JSON summary per source under safe file names', async (
   addon.ndiOutputStart(window.handle(), 'dump', name);
   const { id } = await firstFrame(name);
   addon.ndiOutputSendAudio('dump', Buffer.alloc(480 * 4), 48000, 1);
+  // A stopped source's frame is gone from the stand-in: keep it first.
+  const bgra = probe.lastVideoData(id);
   stopAndCheck('dump', name);
   addon.ndiOutputStart(window.handle(), 'long', 'x'.repeat(500));
   await firstFrame('x'.repeat(500));
@@ -37,7 +39,6 @@ test('writes a PNG and a JSON summary per source under safe file names', async (
 
   // BGRA as sent, RGBA in the picture; the window has translucent cells,
   // and opaque ones whose red and blue differ.
-  const bgra = probe.lastVideoData(id);
   const image = PNG.sync.read(fs.readFileSync(path.join(dir, `${stem}.png`)));
   assert.deepEqual([image.width, image.height], [24, 4]);
   const rgba = Buffer.from(bgra);
