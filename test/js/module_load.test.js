@@ -1,6 +1,7 @@
 'use strict';
 
-// Loading the module: in a process of its own, and in worker threads.
+// Loading the module: in a process of its own, and in worker threads (a
+// worker terminated with an output running: reliability.test.js).
 const test = require('node:test');
 const assert = require('node:assert');
 const { spawnSync } = require('node:child_process');
@@ -60,21 +61,4 @@ test('the module loads and works in worker threads, and they end by themselves',
   // A worker started after the others have gone registers afresh.
   results.push(await runWorker(workerScript));
   for (const result of results) assert.deepStrictEqual(result, { code: 0, message: expected });
-});
-
-test('a worker that is terminated while the module is loaded goes cleanly', async () => {
-  const worker = new Worker(
-    `const { parentPort, workerData } = require('node:worker_threads');
-     require(workerData);
-     parentPort.postMessage('loaded');
-     setInterval(() => {}, 1000);`,
-    { eval: true, workerData: packageRoot },
-  );
-  await new Promise((resolve, reject) => {
-    worker.once('message', resolve);
-    worker.once('error', reject);
-  });
-  assert.strictEqual(await worker.terminate(), 1);
-  // The main thread's copy is unaffected.
-  assert.strictEqual(require(packageRoot).ndiOutputStop('after terminate'), undefined);
 });
