@@ -26,26 +26,14 @@ class CaptureStartTest : public CaptureTest {
   }
 };
 
-TEST_F(CaptureStartTest, WithoutTheServiceEvenDefaultSettingsAreUnsupported) {
-  fake.return_null("is_api_contract_present");
-  CaptureSettings defaults;
-  defaults.window = kWindow;
-  defaults.handler_factory = recording_factory(probe, flags);
-  auto started = start(std::move(defaults));
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(display(started.error()),
-            "Graphics capture error: The Graphics Capture API is not supported on this platform.");
-  EXPECT_EQ(fake.count("create_frame_pool"), 0);
-  expect_nothing_left();
-}
-
 // Every check runs before anything is made, and each missing piece has its
-// own error.
+// own error; without the service even the default settings are unsupported.
 TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
   const struct {
     const char* missing;
     ServiceKind kind;
   } cases[] = {
+      {"is_api_contract_present", ServiceKind::Unsupported},
       {"is_capture_supported", ServiceKind::Unsupported},
       {"is_property_present:IncludeSecondaryWindows", ServiceKind::SecondaryWindowsUnsupported},
       {"is_property_present:MinUpdateInterval", ServiceKind::MinUpdateIntervalUnsupported},
@@ -54,7 +42,13 @@ TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
   for (const auto& c : cases) {
     Fresh fresh;
     fresh.platform.return_null(c.missing);
-    auto started = start_fresh(fresh, [](CaptureSettings& s) {
+    const bool defaults = std::string(c.missing) == "is_api_contract_present";
+    auto started = start_fresh(fresh, [&](CaptureSettings& s) {
+      if (defaults) {
+        s.cursor = CursorSetting::Default;
+        s.border = BorderSetting::Default;
+        return;
+      }
       s.secondary_windows = SecondaryWindowsSetting::Off;
       s.min_update_interval = MinUpdateIntervalSetting::Custom({1, 0});
       s.dirty_region = DirtyRegionSetting::ReportOnly;
@@ -62,8 +56,14 @@ TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
     ASSERT_FALSE(started.ok()) << c.missing;
     ASSERT_EQ(started.error().kind, Kind::ServiceFailed) << c.missing;
     EXPECT_EQ(started.error().service.kind, c.kind) << c.missing;
+    if (defaults) {
+      EXPECT_EQ(display(started.error()),
+                "Graphics capture error: The Graphics Capture API is not "
+                "supported on this platform.");
+    }
     EXPECT_EQ(fresh.platform.count("create_frame_pool"), 0) << c.missing;
     EXPECT_TRUE(capture_thread_ended(fresh.platform)) << c.missing;
+    EXPECT_EQ(fresh.flags.use_count(), 1) << c.missing;
   }
 }
 
