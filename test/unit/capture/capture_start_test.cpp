@@ -113,33 +113,27 @@ TEST_F(CaptureStartTest, OptionsAreSetInOrderWithTheirValues) {
   EXPECT_TRUE(started->stop().ok());
 }
 
-TEST_F(CaptureStartTest, DeviceBelowFeatureLevel11IsRefused) {
-  fake.set_feature_level(platform::FeatureLevel::Level10_1);
-  auto started = start(settings());
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(display(started.error()),
-            "DirectX error: Failed to create DirectX device with the recommended feature levels");
-  EXPECT_FALSE(probe->created);
-  expect_nothing_left();
-}
-
-TEST_F(CaptureStartTest, HandleNamingNoWindowFailsItemConversion) {
-  auto s = settings();
-  s.window = 0xDEAD;
-  auto started = start(std::move(s));
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(display(started.error()), "Failed to convert item to `GraphicsCaptureItem`");
-  expect_nothing_left();
-}
-
 // A start that fails at any step undoes exactly what it had done, on the
 // capture thread, and shuts down the dispatcher queue once it exists.
 TEST_F(CaptureStartTest, FailedStepsAreReportedAndUndone) {
+  const auto old_device = [](fakes::FakePlatform& p, CaptureSettings&) {
+    p.set_feature_level(platform::FeatureLevel::Level10_1);
+  };
+  const auto no_window = [](fakes::FakePlatform&, CaptureSettings& s) { s.window = 0xDEAD; };
   const struct {
     Broken broken;
     Kind kind;
     const char* text;  // part of the message, or ""
+    void (*adjust)(fakes::FakePlatform&, CaptureSettings&) = nullptr;
   } cases[] = {
+      {{"set_feature_level:10_1"},
+       Kind::DeviceFailed,
+       "DirectX error: Failed to create DirectX device with the recommended feature levels",
+       old_device},
+      {{"window:none"},
+       Kind::ItemConversionFailed,
+       "Failed to convert item to `GraphicsCaptureItem`",
+       no_window},
       {{"increment_mta_usage"}, Kind::WinRtInitFailed, ""},
       {{"initialize_runtime"}, Kind::WinRtInitFailed, ""},
       {{"create_dispatcher_queue_controller"}, Kind::QueueControllerFailed, ""},
@@ -169,8 +163,10 @@ TEST_F(CaptureStartTest, FailedStepsAreReportedAndUndone) {
   for (const auto& c : cases) {
     const std::string call = c.broken.call;
     Fresh fresh;
-    c.broken.apply(fresh.platform);
-    auto started = start_fresh(fresh);
+    if (c.adjust == nullptr) c.broken.apply(fresh.platform);
+    auto started = start_fresh(fresh, [&](CaptureSettings& s) {
+      if (c.adjust != nullptr) c.adjust(fresh.platform, s);
+    });
     ASSERT_FALSE(started.ok()) << call;
     EXPECT_EQ(started.error().kind, c.kind) << call;
     EXPECT_NE(display(started.error()).find(c.text), std::string::npos)
