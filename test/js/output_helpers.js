@@ -45,5 +45,22 @@ function stopAndCheck(outputId, name) {
   assert.equal(record.flushedBeforeDestroy, true, `${name} destroyed without a flush`);
 }
 
+// The test window's picture at phase 0 (see its pattern header) as the source
+// must carry it: translucent cells in straight alpha on a 32-bit window.
+const straight = [[0, 0, 0, 0], [255, 255, 255, 1], [128, 128, 128, 128], [127, 127, 127, 200],
+  [128, 128, 128, 2]];
+function expectedPicture(width, height, argb) {
+  const out = Buffer.alloc(width * height * 4);
+  for (let y = 0; y < height; y++) {
+    for (let x = 0; x < width; x++) {
+      const cell = (Math.floor(x / 4) + Math.floor(y / 4)) % (straight.length + 1);
+      const pixel = argb && cell < straight.length ? straight[cell]
+        : [x & 255, (y * 3) & 255, ((x >> 8) * 16 + (y >> 8) * 4 + 1) & 255, 255];
+      out.set(pixel, (y * width + x) * 4);
+    }
+  }
+  return out;
+}
+
 module.exports = { addon, probe, buildDir, root, TestWindow, eventually, instanceNamed,
-  framesAfter, firstFrame, stopAndCheck };
+  framesAfter, firstFrame, stopAndCheck, expectedPicture };

@@ -42,16 +42,14 @@ test('a failing NDI runtime fails the start and leaves no reference behind', () 
 
 test('takes the handle from the first 8 bytes, or 4 as Electron gives, and refuses fewer',
   async () => {
-  for (const length of [4, 7, 8, 16]) {
+  for (const length of [4, 7, 16]) {
     const name = `handle ${length}`;
     assert.equal(addon.ndiOutputStart(window.handle(length), name, name), undefined);
     assert.equal((await firstFrame(name)).lastVideo.width, window.width);
     stopAndCheck(name, name);
   }
-  for (const length of [3, 0]) {
-    assert.throws(() => addon.ndiOutputStart(window.handle(length), 'short', 'short'),
-      failure(`Window handle buffer too short: expected at least 4 bytes, got ${length}`));
-  }
+  assert.throws(() => addon.ndiOutputStart(window.handle(3), 'short', 'short'),
+    failure('Window handle buffer too short: expected at least 4 bytes, got 3'));
   assert.equal(instanceNamed('short'), null);
 });
 
@@ -68,34 +66,13 @@ test('a second start for a running id returns at once and changes nothing', asyn
   stopAndCheck('dup', 'first');
 });
 
-test('an empty or blank source name is refused and nothing is registered', () => {
-  for (const name of ['', '   ', '\u00a0\t']) {
-    assert.throws(() => addon.ndiOutputStart(window.handle(), 'named', name), ndiFailure(
-      'InvalidConfiguration("Sender name cannot be empty or contain only whitespace")'));
-  }
-  // Registered ids return at once; this one creates its source.
-  const before = probe.library().instancesCreated;
+// Refused names and handles that name no window are the script-surface
+// fuzzer's (reliability.test.js), call by call.
+test('the source name reaches the SDK as given, with the fixed sender options', () => {
   const name = ' Kamera Süd – 1 ';
   addon.ndiOutputStart(window.handle(), 'named', name);
-  assert.equal(probe.library().instancesCreated, before + 1);
-  // The name reaches the SDK exactly as given, with the fixed sender options.
   const record = instanceNamed(name);
   assert.deepEqual([record.name, record.groups, record.clockVideo, record.clockAudio],
     [name, null, true, false]);
   stopAndCheck('named', name);
-});
-
-test('a handle that names no window is refused and the id stays free', async () => {
-  const gone = await TestWindow.open({ width: 8, height: 8 });
-  const handle = gone.handle();
-  await gone.command('close');
-  await gone.close();
-
-  assert.throws(() => addon.ndiOutputStart(handle, 'nowin', 'no window'),
-    failure('Failed to convert item to `GraphicsCaptureItem`'));
-  const record = instanceNamed('no window');
-  assert.equal(record.destroyed, true, 'the failed start left its source announced');
-
-  addon.ndiOutputStart(window.handle(), 'nowin', 'no window');
-  stopAndCheck('nowin', 'no window');
 });

@@ -43,20 +43,6 @@ test('worker threads and the main thread share outputs without a crash, a hang o
   const child = path.join(__dirname, '..', 'stress', 'workers_child.js');
   const { code, signal, report, stderr } =
     await runNodeChild([child, '--workers', '3', '--iterations', '150'], 120000);
-  assert.strictEqual(signal, null, `the process died of ${signal} (killed after a hang?)\n${stderr}`);
-  assert.strictEqual(code, 0, `exit ${code}: ${report && report.error}\n${stderr}`);
-  // Operations on shared ids that find them taken or free succeed quietly.
-  for (const done of [report.main, ...report.workers]) assert.deepStrictEqual(done.errors, []);
-  assert.ok(report.raced.instances > 0, 'no output was started');
-  assert.deepStrictEqual(report.raced.undestroyed, [], 'senders left behind');
-  assert.strictEqual(report.raced.liveAfterStops, 0);
-  assert.strictEqual(report.raced.misuse, 0, 'a sender was used or destroyed after its end');
-
-  const { kept } = report;
-  assert.strictEqual(kept.destroyedBeforeStop, false, 'terminating the worker stopped its output');
-  assert.ok(kept.framesLater > kept.framesAtTerminate, 'video stopped with the worker');
-  assert.strictEqual(kept.audioLater, kept.audioAtTerminate + 1, 'the main thread could not feed it');
-  assert.strictEqual(kept.destroyedAfterStop, true, 'the main thread could not stop it');
-  assert.strictEqual(report.library.liveInstances, 0);
-  assert.strictEqual(report.library.misuse, 0);
+  assert.deepStrictEqual({ code, signal, report }, { code: 0, signal: null, report: { ok: true } },
+    `${report && report.error}\n${stderr}`);
 });

@@ -111,13 +111,10 @@ function call(name, args, receiver) {
 }
 
 function describeOutcome(outcome) {
-  if (!outcome) return 'nothing';
   if ('returns' in outcome) return `returned ${label(outcome.returns)}`;
-  if ('threw' in outcome) {
-    const e = outcome.threw;
-    return `threw ${e instanceof Error ? `${e.constructor.name} code=${e.code} ${label(e.message)}` : label(e)}`;
-  }
-  return JSON.stringify(outcome, (k, v) => (typeof v === 'string' && v.length > 200 ? `${v.slice(0, 200)}...` : v));
+  const e = outcome.threw;
+  if (e instanceof Error) return `threw ${e.constructor.name} code=${e.code} ${label(e.message)}`;
+  return 'threw' in outcome ? `threw ${label(e)}` : label(outcome);
 }
 
 // The report line and the exit code come from the main thread.

@@ -88,12 +88,6 @@ function cyclic() {
   return object;
 }
 
-function nested(depth) {
-  let object = { leaf: true };
-  for (let i = 0; i < depth; i++) object = { inner: object };
-  return object;
-}
-
 function throwingProxy(target) {
   const trap = planted('proxy trap');
   return new Proxy(target, {
@@ -109,45 +103,32 @@ function revokedProxy() {
 }
 
 function object(rng) {
-  switch (rng.int(24)) {
+  switch (rng.int(15)) {
     case 0: return {};
     case 1: return { a: 1 };
     case 2: return [1, 'x', null];
-    case 3: return [];
-    case 4: return cyclic();
-    case 5: return nested(40);
-    case 6: return { toJSON: planted('toJSON') };
-    case 7: return { toJSON: () => hugeText };
-    case 8: return { toJSON: () => undefined };
-    case 9: return { toJSON: () => 10n };
-    case 10: return Object.defineProperty({}, 'x', { enumerable: true, get: planted('getter') });
-    case 11: return { [Symbol.toPrimitive]: planted('toPrimitive'), valueOf: planted('valueOf') };
-    case 12: return rng.pick([new Date(0), new Date(NaN), /re/g, new Map([[1, 2]]), new Set([1])]);
-    case 13: return rng.pick([new Number(5), new String('boxed'), new Boolean(false), Object(1n)]);
-    case 14: return rng.pick([Object.create(null), new Error('e'), Promise.resolve(1), new WeakMap()]);
-    case 15: return throwingProxy({});
-    case 16: return throwingProxy([]);
-    case 17: return revokedProxy();
-    case 18: return new Proxy({ a: 1 }, {});
-    case 19: return { length: 8, buffer: new ArrayBuffer(8), byteOffset: 0 };
-    case 20: return { throw: 1, toJSON() { throw 42; } };  // eslint-disable-line no-throw-literal
-    case 21: return new ArrayBuffer(8);
-    case 22: return new SharedArrayBuffer(8);
-    default: return { big: 1n };
+    case 3: return cyclic();
+    case 4: return { toJSON: planted('toJSON') };
+    case 5: return { toJSON: () => hugeText };
+    case 6: return { toJSON: () => undefined };
+    case 7: return Object.defineProperty({}, 'x', { enumerable: true, get: planted('getter') });
+    case 8: return { [Symbol.toPrimitive]: planted('toPrimitive'), valueOf: planted('valueOf') };
+    case 9: return throwingProxy({});
+    case 10: return revokedProxy();
+    case 11: return { length: 8, buffer: new ArrayBuffer(8), byteOffset: 0 };
+    case 12: return { throw: 1, toJSON() { throw 42; } };  // eslint-disable-line no-throw-literal
+    case 13: return new ArrayBuffer(8);
+    default: return rng.pick([new Date(NaN), new Map([[1, 2]]), new String('boxed'), Object.create(null)]);
   }
 }
 
 function fn(rng) {
-  switch (rng.int(10)) {
+  switch (rng.int(6)) {
     case 0: return function named() {};
     case 1: return [() => {}][0];
     case 2: return class Klass {};
-    case 3: return async function asyncNamed() {};
-    case 4: return function* generator() {};
-    case 5: return function bound() {}.bind(null);
-    case 6: return Math.max;
-    case 7: return Object.defineProperty(function f() {}, 'name', { get: planted('name getter') });
-    case 8: return Object.defineProperty(function g() {}, 'name', { value: 42 });
+    case 3: return Object.defineProperty(function f() {}, 'name', { get: planted('name getter') });
+    case 4: return Object.defineProperty(function g() {}, 'name', { value: 42 });
     default: return throwingProxy(function target() {});
   }
 }
@@ -161,7 +142,7 @@ function detached(n) {
 
 // Byte views of every kind, n bytes long (or detached: 0).
 function bytesOfLength(rng, n) {
-  switch (rng.int(11)) {
+  switch (rng.int(10)) {
     case 0: case 1: case 2: return noWindowBytes(rng, n);
     case 3: return Buffer.alloc(n);
     case 4: {  // a view at an odd offset into a larger ArrayBuffer
@@ -178,8 +159,7 @@ function bytesOfLength(rng, n) {
     case 6: return detached(n);
     case 7: return new Uint8Array(noWindowBytes(rng, n));
     case 8: return new Float32Array(noWindowBytes(rng, n & ~3).buffer, 0, n >> 2);
-    case 9: return new DataView(noWindowBytes(rng, n).buffer);
-    default: return noWindowBytes(rng, n + 5).subarray(5);
+    default: return new DataView(noWindowBytes(rng, n).buffer);
   }
 }
 

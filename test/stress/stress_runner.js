@@ -1,32 +1,20 @@
 'use strict';
 // Runs stress_child.js in a process of its own (so that the figures are that
 // process's alone) and checks what it reports.
-const { spawn } = require('node:child_process');
 const path = require('node:path');
-const { childEnv } = require('./build_paths');
+const { runNodeChild } = require('./fuzz_runner');
 
 // "A few megabytes": allocator and V8 heap noise stay well below this.
 const GROWTH_LIMIT_KIB = 5 * 1024;
 
-function runStress({ cycles, rounds, ids = 20, timeoutMs = 600000 }) {
-  const args = ['--expose-gc', path.join(__dirname, 'stress_child.js'),
-    '--cycles', String(cycles), '--rounds', String(rounds), '--ids', String(ids)];
-  return new Promise((resolve, reject) => {
-    const child = spawn(process.execPath, args, { env: childEnv(), stdio: ['ignore', 'pipe', 'inherit'] });
-    let out = '';
-    child.stdout.on('data', (d) => { out += d; });
-    const timer = setTimeout(() => child.kill('SIGKILL'), timeoutMs);
-    child.on('close', (code, signal) => {
-      clearTimeout(timer);
-      try {
-        const report = JSON.parse(out.trim().split('\n').pop());
-        if (report.error) reject(new Error(report.error));
-        else resolve({ ...report, code, signal });
-      } catch {
-        reject(new Error(`stress run ended with ${signal || code} and no report`));
-      }
-    });
-  });
+async function runStress({ cycles, rounds, ids = 20, timeoutMs = 600000 }) {
+  const { code, signal, report, stderr } = await runNodeChild(['--expose-gc',
+    path.join(__dirname, 'stress_child.js'), '--cycles', String(cycles), '--rounds', String(rounds),
+    '--ids', String(ids)], timeoutMs);
+  if (!report || report.error) {
+    throw new Error(report ? report.error : `stress run ended with ${signal || code} and no report`);
+  }
+  return { ...report, code, signal, stderr };
 }
 
 // Everything that must hold after a run, as a list of broken promises.
@@ -34,7 +22,7 @@ function problems(report) {
   const { before, after, totals, library } = report;
   const found = [];
   const expectedOutputs = report.cycles + report.rounds * report.ids;
-  if (report.code !== 0) found.push(`exit ${report.signal || report.code}`);
+  if (report.code !== 0) found.push(`exit ${report.signal || report.code}: ${report.stderr}`);
   if (after.threads !== before.threads) found.push(`threads ${before.threads} -> ${after.threads}`);
   if (after.fds !== before.fds) found.push(`file descriptors ${before.fds} -> ${after.fds}`);
   if (after.shmSegments.length) found.push(`shared-memory segments left: ${after.shmSegments}`);
@@ -54,15 +42,10 @@ function problems(report) {
   return found;
 }
 
-function summary(report) {
-  const { before, after, totals } = report;
-  return `${totals.started} outputs started and stopped in ${report.seconds} s ` +
-    `(${report.cycles} on one id, ${report.rounds} rounds of ${report.ids} at once, plus warm-up); ` +
-    `${totals.videoFrames} video frames, ${totals.audioBlocks} audio blocks; ` +
-    `threads ${before.threads} -> ${after.threads}, fds ${before.fds} -> ${after.fds}, ` +
-    `resident ${before.rssKiB} -> ${after.rssKiB} KiB, of it allocated ${before.anonKiB} -> ` +
-    `${after.anonKiB} KiB (${after.anonKiB - before.anonKiB >= 0 ? '+' : ''}${after.anonKiB - before.anonKiB}), ` +
-    `own shm segments ${after.shmSegments.length}`;
+function summary({ before, after, totals, ...run }) {
+  return `${totals.started} outputs started and stopped in ${run.seconds} s (${run.cycles} on one ` +
+    `id, ${run.rounds} rounds of ${run.ids} at once, plus warm-up); ${totals.videoFrames} frames, ` +
+    `${totals.audioBlocks} audio blocks; before -> after: ${JSON.stringify(before)} -> ${JSON.stringify(after)}`;
 }
 
 module.exports = { runStress, problems, summary };

@@ -32,7 +32,7 @@ run_phase() {
   done
   mkdir -p "$work/standin"
   TARVIX_ADDON="Z:$root/$module" TARVIX_TEST_WINDOW="$(tr -d '\r\n' <"$work/window.handle")" \
-    TARVIX_TEST_COLOUR="$colour" TARVIX_NDI_STANDIN_DIR="Z:$work/standin" \
+    TARVIX_NDI_STANDIN_DIR="Z:$work/standin" \
     TARVIX_DOUBLES_DIR="Z:$work" WINEPATH="Z:$root/$build/standin" \
     timeout 270 wine "$node_exe" "Z:$root/test/windows/capture.test.js" >"$work/capture.out" 2>&1
   local status=$?

@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "capture/capture_error.h"
-#include "capture/frame_error.h"
+#include "capture/platform/platform_error.h"
 
 namespace tarvix::capture {
 namespace {
@@ -21,22 +20,6 @@ TEST(MinUpdateIntervalTicks, ConvertsTo100NanosecondTicksTruncatingAndClamping) 
   EXPECT_EQ(to_ticks({std::numeric_limits<std::uint64_t>::max(), 999'999'999}),
             std::numeric_limits<std::int64_t>::max());
   EXPECT_GT(to_ticks({922'337'203'685ull, 0}), 0);
-}
-
-TEST(CaptureErrorTexts, NestEachLayersPrefix) {
-  const auto device = CaptureError::service_failed(
-      CaptureServiceError::device_failed(DeviceError::null_result(kMissingDevice)));
-  EXPECT_EQ(display(device),
-            "Graphics capture error: DirectX error: Windows API succeeded but did not return an "
-            "`ID3D11Device`");
-
-  const platform::PlatformError denied{platform::hresult(0x80070005), "Access is denied."};
-  EXPECT_EQ(display(FrameError::directx(DeviceError::windows(denied))),
-            "DirectX error: Windows API Error: Access is denied. (0x80070005)");
-  EXPECT_EQ(display(FrameError::windows(denied)),
-            "Windows API error: Access is denied. (0x80070005)");
-  EXPECT_EQ(display(CaptureServiceError::window_failed(WindowError{{}, denied})),
-            "Window error: A Windows API call failed: Access is denied. (0x80070005)");
 }
 
 TEST(CaptureErrorTexts, PlatformErrorWithoutMessageStillNamesTheCode) {

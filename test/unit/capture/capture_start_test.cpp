@@ -12,40 +12,16 @@ namespace {
 using Kind = CaptureError::Kind;
 using ServiceKind = CaptureServiceError::Kind;
 
-class CaptureStartTest : public CaptureTest {
- protected:
-  // A failed start must leave nothing running and nothing held.
-  void expect_nothing_left() {
-    EXPECT_TRUE(capture_thread_ended());
-    EXPECT_EQ(flags.use_count(), 1) << "the capture thread still holds the handler's flags";
-    std::lock_guard lock(probe->mutex);
-    if (probe->created) {
-      EXPECT_TRUE(probe->destroyed);
-      EXPECT_NE(probe->destroyed_on, std::this_thread::get_id());
-    }
-  }
-};
-
-TEST_F(CaptureStartTest, WithoutTheServiceEvenDefaultSettingsAreUnsupported) {
-  fake.return_null("is_api_contract_present");
-  CaptureSettings defaults;
-  defaults.window = kWindow;
-  defaults.handler_factory = recording_factory(probe, flags);
-  auto started = start(std::move(defaults));
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(display(started.error()),
-            "Graphics capture error: The Graphics Capture API is not supported on this platform.");
-  EXPECT_EQ(fake.count("create_frame_pool"), 0);
-  expect_nothing_left();
-}
+using CaptureStartTest = CaptureTest;
 
 // Every check runs before anything is made, and each missing piece has its
-// own error.
+// own error; without the service even the default settings are unsupported.
 TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
   const struct {
     const char* missing;
     ServiceKind kind;
   } cases[] = {
+      {"is_api_contract_present", ServiceKind::Unsupported},
       {"is_capture_supported", ServiceKind::Unsupported},
       {"is_property_present:IncludeSecondaryWindows", ServiceKind::SecondaryWindowsUnsupported},
       {"is_property_present:MinUpdateInterval", ServiceKind::MinUpdateIntervalUnsupported},
@@ -54,7 +30,13 @@ TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
   for (const auto& c : cases) {
     Fresh fresh;
     fresh.platform.return_null(c.missing);
-    auto started = start_fresh(fresh, [](CaptureSettings& s) {
+    const bool defaults = std::string(c.missing) == "is_api_contract_present";
+    auto started = start_fresh(fresh, [&](CaptureSettings& s) {
+      if (defaults) {
+        s.cursor = CursorSetting::Default;
+        s.border = BorderSetting::Default;
+        return;
+      }
       s.secondary_windows = SecondaryWindowsSetting::Off;
       s.min_update_interval = MinUpdateIntervalSetting::Custom({1, 0});
       s.dirty_region = DirtyRegionSetting::ReportOnly;
@@ -62,8 +44,14 @@ TEST_F(CaptureStartTest, EachMissingServicePieceHasItsOwnError) {
     ASSERT_FALSE(started.ok()) << c.missing;
     ASSERT_EQ(started.error().kind, Kind::ServiceFailed) << c.missing;
     EXPECT_EQ(started.error().service.kind, c.kind) << c.missing;
+    if (defaults) {
+      EXPECT_EQ(display(started.error()),
+                "Graphics capture error: The Graphics Capture API is not "
+                "supported on this platform.");
+    }
     EXPECT_EQ(fresh.platform.count("create_frame_pool"), 0) << c.missing;
     EXPECT_TRUE(capture_thread_ended(fresh.platform)) << c.missing;
+    EXPECT_EQ(fresh.flags.use_count(), 1) << c.missing;
   }
 }
 
@@ -113,33 +101,27 @@ TEST_F(CaptureStartTest, OptionsAreSetInOrderWithTheirValues) {
   EXPECT_TRUE(started->stop().ok());
 }
 
-TEST_F(CaptureStartTest, DeviceBelowFeatureLevel11IsRefused) {
-  fake.set_feature_level(platform::FeatureLevel::Level10_1);
-  auto started = start(settings());
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(display(started.error()),
-            "DirectX error: Failed to create DirectX device with the recommended feature levels");
-  EXPECT_FALSE(probe->created);
-  expect_nothing_left();
-}
-
-TEST_F(CaptureStartTest, HandleNamingNoWindowFailsItemConversion) {
-  auto s = settings();
-  s.window = 0xDEAD;
-  auto started = start(std::move(s));
-  ASSERT_FALSE(started.ok());
-  EXPECT_EQ(display(started.error()), "Failed to convert item to `GraphicsCaptureItem`");
-  expect_nothing_left();
-}
-
 // A start that fails at any step undoes exactly what it had done, on the
 // capture thread, and shuts down the dispatcher queue once it exists.
 TEST_F(CaptureStartTest, FailedStepsAreReportedAndUndone) {
+  const auto old_device = [](fakes::FakePlatform& p, CaptureSettings&) {
+    p.set_feature_level(platform::FeatureLevel::Level10_1);
+  };
+  const auto no_window = [](fakes::FakePlatform&, CaptureSettings& s) { s.window = 0xDEAD; };
   const struct {
     Broken broken;
     Kind kind;
     const char* text;  // part of the message, or ""
+    void (*adjust)(fakes::FakePlatform&, CaptureSettings&) = nullptr;
   } cases[] = {
+      {{"set_feature_level:10_1"},
+       Kind::DeviceFailed,
+       "DirectX error: Failed to create DirectX device with the recommended feature levels",
+       old_device},
+      {{"window:none"},
+       Kind::ItemConversionFailed,
+       "Failed to convert item to `GraphicsCaptureItem`",
+       no_window},
       {{"increment_mta_usage"}, Kind::WinRtInitFailed, ""},
       {{"initialize_runtime"}, Kind::WinRtInitFailed, ""},
       {{"create_dispatcher_queue_controller"}, Kind::QueueControllerFailed, ""},
@@ -149,7 +131,9 @@ TEST_F(CaptureStartTest, FailedStepsAreReportedAndUndone) {
        Kind::DeviceFailed,
        "did not return an `ID3D11DeviceContext`"},
       {{"client_rect"}, Kind::ServiceFailed, "Window error: A Windows API call failed"},
-      {{"device.create_capture_device"}, Kind::ServiceFailed, ""},
+      {{"device.create_capture_device"},
+       Kind::ServiceFailed,
+       "Graphics capture error: DirectX error: Windows API Error: "},
       {{"create_frame_pool"}, Kind::ServiceFailed, ""},
       {{"pool.create_capture_session"}, Kind::ServiceFailed, ""},
       {{"item.add_closed"}, Kind::ServiceFailed, ""},
@@ -167,8 +151,10 @@ TEST_F(CaptureStartTest, FailedStepsAreReportedAndUndone) {
   for (const auto& c : cases) {
     const std::string call = c.broken.call;
     Fresh fresh;
-    c.broken.apply(fresh.platform);
-    auto started = start_fresh(fresh);
+    if (c.adjust == nullptr) c.broken.apply(fresh.platform);
+    auto started = start_fresh(fresh, [&](CaptureSettings& s) {
+      if (c.adjust != nullptr) c.adjust(fresh.platform, s);
+    });
     ASSERT_FALSE(started.ok()) << call;
     EXPECT_EQ(started.error().kind, c.kind) << call;
     EXPECT_NE(display(started.error()).find(c.text), std::string::npos)
@@ -195,7 +181,8 @@ TEST_F(CaptureStartTest, ThreadThatFaultsBeforeTheHandOverIsJoinFailed) {
   auto started = start(std::move(s));
   ASSERT_FALSE(started.ok());
   EXPECT_EQ(display(started.error()), "Failed to join thread");
-  expect_nothing_left();
+  EXPECT_TRUE(capture_thread_ended());
+  EXPECT_EQ(flags.use_count(), 1) << "the capture thread still holds the handler's flags";
   EXPECT_EQ(fake.count("decrement_mta_usage"), 1) << "clean-up still runs while unwinding";
 }
 

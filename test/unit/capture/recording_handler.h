@@ -10,7 +10,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "capture/capture_frame.h"
@@ -30,7 +29,6 @@ struct FrameSeen {
 struct HandlerProbe {
   // Script, set before the capture starts.
   int fail_on_frame = -1;  // 0-based index of the frame that fails
-  std::string failure_text = "sender went away";
   int stop_on_frame = -1;
   int throw_on_frame = -1;
   std::optional<std::string> closed_error;
@@ -40,9 +38,7 @@ struct HandlerProbe {
   mutable std::condition_variable changed;
   std::vector<FrameSeen> frames;
   int closed = 0;
-  bool created = false;
   bool destroyed = false;
-  std::thread::id destroyed_on;
 
   template <class Ready>
   bool wait_until(Ready ready) const {
@@ -57,14 +53,10 @@ struct HandlerProbe {
 
 class RecordingHandler final : public CaptureHandler {
  public:
-  explicit RecordingHandler(std::shared_ptr<HandlerProbe> probe) : probe_(std::move(probe)) {
-    std::lock_guard lock(probe_->mutex);
-    probe_->created = true;
-  }
+  explicit RecordingHandler(std::shared_ptr<HandlerProbe> probe) : probe_(std::move(probe)) {}
   ~RecordingHandler() override {
     std::lock_guard lock(probe_->mutex);
     probe_->destroyed = true;
-    probe_->destroyed_on = std::this_thread::get_id();
     probe_->changed.notify_all();
   }
   RecordingHandler(const RecordingHandler&) = delete;
@@ -78,7 +70,7 @@ class RecordingHandler final : public CaptureHandler {
     probe_->changed.notify_all();
     if (index == probe_->throw_on_frame) throw std::runtime_error("handler fault");
     if (index == probe_->stop_on_frame) control.stop();
-    if (index == probe_->fail_on_frame) return Err{HandlerError{probe_->failure_text}};
+    if (index == probe_->fail_on_frame) return Err{HandlerError{"sender went away"}};
     return {};
   }
 
