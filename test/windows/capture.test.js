@@ -94,6 +94,7 @@ check('a window of another process goes out in straight alpha, and a stop tears 
     for (const put of ['session.put_IsCursorCaptureEnabled 0', 'session.put_IsBorderRequired 0']) {
       assert.ok(lines.includes(put), put);
     }
+    assert.ok(lines.includes('dwm.DwmGetWindowAttribute extended frame bounds awareness=2'), 'per-monitor dpi');
     // Handlers gone and pool and session closed before the queue shuts down;
     // the queue shut down before its thread ended.
     assertInOrder(lines, ['session.StartCapture', 'pool.remove_FrameArrived', 'pool.Close',
@@ -107,9 +108,9 @@ check('a resize drops one frame, then frames come at the new size',
   () => scripted({}, async (calls) => {
     addon.ndiOutputStart(window, 'resize', 'resize');
     try {
-      await until('a frame', () => count(calls, 'pool.frame') >= 1);
+      await until('frames', () => count(calls, 'pool.frame') >= 4);
       process.env.TARVIX_DOUBLES_SIZE = '200x150';
-      await until('frames at 200x150', () => count(calls, 'pool.frame 200x150 content=200x150') >= 2);
+      await until('frames at 200x150', () => count(calls, 'pool.frame 200x150 content=200x150') >= 4);
     } finally {
       assert.equal(addon.ndiOutputStop('resize'), undefined);
     }
@@ -118,6 +119,9 @@ check('a resize drops one frame, then frames come at the new size',
     assert.equal(mismatched.length, 1, frames.join(' | '));
     assertInOrder(texts(calls), [mismatched[0], 'pool.TryGetNextFrame',
       'pool.Recreate fmt=87 buffers=1 size=200x150', 'pool.frame 200x150 content=200x150']);
+    // One staging texture per size, however many frames it carried.
+    const staging = texts(calls).filter((t) => t.startsWith('d3d11.CreateTexture2D staging '));
+    assert.deepEqual(staging.map((t) => t.split(' ')[2]), [frames[0].split(' ')[1], '200x150']);
     const source = summary('resize');
     assert.deepEqual([source.width, source.height], [200, 150]);
   }));
