@@ -1,7 +1,7 @@
 'use strict';
 // Faults from outside the process, one scenario per run; prints one JSON
 // report of what the script saw.
-//   node faults_child.js window-killed | unmap-map | server-killed |
+//   node faults_child.js window-killed | server-killed |
 //                        thread-limit | exit-explicit | exit-natural
 // server-killed starts its own X server; the others use DISPLAY.
 const fs = require('node:fs');
@@ -62,25 +62,6 @@ async function windowKilled() {
   const stopAgain = outcome(() => addon.ndiOutputStop('victim'));
   await again.close();
   return { flowing, audio, audioSent, stop, destroyed, restart, flowsAgain, stopAgain };
-}
-
-// Hidden and shown again while captured.
-async function unmapMap() {
-  const window = await openTestWindow();
-  await window.command('animate on');
-  addon.ndiOutputStart(window.handle(), 'hidden', 'Unmapped');
-  const instance = newest();
-  const flowing = await until(() => frames(instance) > 2);
-  await window.command('unmap');
-  await sleep(300);
-  const whileHidden = outcome(() => addon.ndiOutputSendAudio('hidden', block, 48000, 2));
-  await window.command('map');
-  await sleep(100);
-  const atMap = frames(instance);
-  const resumed = await until(() => frames(instance) > atMap + 2);
-  const stop = outcome(() => addon.ndiOutputStop('hidden'));
-  await window.close();
-  return { flowing, whileHidden, resumed, stop, destroyed: probe.instance(instance).destroyed };
 }
 
 // The X server itself goes away mid-capture, then another one comes up.
@@ -205,7 +186,6 @@ async function exitRunning(explicit) {
 
 const scenarios = {
   'window-killed': windowKilled,
-  'unmap-map': unmapMap,
   'server-killed': serverKilled,
   'thread-limit': threadLimit,
   'exit-explicit': () => exitRunning(true),

@@ -1,5 +1,7 @@
 #include "x11/capture_fixture.h"
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "capture/capture_thread.h"
@@ -50,6 +52,18 @@ bool CaptureTest::stop() {
   control_.reset();
   if (!stopped) ADD_FAILURE() << "stop failed: " << capture::display(stopped.error());
   return stopped.ok();
+}
+
+void CaptureTest::wait_for_halt() {
+  for (int i = 0; i < 2000 && control_ && !control_->halt_flag()->load(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+std::string CaptureTest::stop_error() {
+  if (!control_) return "no capture running";
+  auto stopped = control_->stop();
+  control_.reset();
+  return stopped ? std::string() : capture::display(stopped.error());
 }
 
 void CaptureTest::TearDown() {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "capture/capture_control.h"
 #include "capture/capture_error.h"
@@ -33,6 +34,10 @@ class CaptureTest : public ::testing::Test {
   bool start(capture::platform::WindowHandle window);
   // Stops the running capture; true when the stop reported success.
   bool stop();
+  // Waits (bounded) for the capture to end by itself.
+  void wait_for_halt();
+  // Stops the running capture; the text of its error, empty on success.
+  std::string stop_error();
 
   XServer server_;
   std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();

@@ -71,15 +71,6 @@ TEST(WindowGeometry, DpiIsReadFromTheResourceManagerText) {
   }
 }
 
-TEST(WindowHandle, OnlyNonZero32BitValuesNameAWindow) {
-  EXPECT_FALSE(window_from_handle(0).ok());
-  EXPECT_FALSE(window_from_handle(0x10000050dULL).ok());
-  EXPECT_FALSE(window_from_handle(0x100000000ULL).ok());
-  ASSERT_TRUE(window_from_handle(0x50d).ok());
-  EXPECT_EQ(window_from_handle(0x50d).value(), 0x50du);
-  EXPECT_EQ(window_from_handle(0xFFFFFFFFULL).value(), 0xFFFFFFFFu);
-}
-
 TEST(PixelReader, StripsStayUnderTheRequestLimit) {
   const std::uint32_t row = 5121 * 4;
   const std::uint32_t rows = strip_rows(16 * 1024 * 1024, row);

@@ -46,6 +46,7 @@ TEST_F(X11Capture, FirstFrameHasTheWindowSizeAndOpaquePixelsOfItsPicture) {
   const auto first = recorder_->frames().front();
   EXPECT_EQ(first.width, 320u);
   EXPECT_EQ(first.height, 240u);
+  EXPECT_EQ(first.title_bar_height, 0u);  // no window manager runs here
   // The window stays still, so its picture arrives without a redraw.
   ASSERT_TRUE(recorder_->wait_for_match());
   for (const auto& f : recorder_->frames())
@@ -63,17 +64,21 @@ TEST_F(X11Capture, ArgbWindowPremultipliedBytesArriveUnchanged) {
   EXPECT_TRUE(stop());
 }
 
-TEST_F(X11Capture, CoveredAndPartlyOffScreenWindowIsCaptured) {
+// Hidden and shown again on the way, which ends nothing.
+TEST_F(X11Capture, CoveredPartlyOffScreenAndReshownWindowIsCaptured) {
   TestWindowProcess covered({"--size", "200x150", "--pos", "-60,-40"});
   ASSERT_TRUE(covered.ready());
   TestWindowProcess cover({"--size", "400x300"});
   ASSERT_TRUE(cover.ready());
   ASSERT_TRUE(start(covered.id()));
   ASSERT_TRUE(recorder_->wait_for_frames(1));
+  ASSERT_TRUE(covered.command("unmap"));
+  ASSERT_TRUE(covered.command("map"));
 
   recorder_->set_matcher(pattern_of(false, 200, 150, 7));
   ASSERT_TRUE(covered.command("redraw 7"));
   ASSERT_TRUE(recorder_->wait_for_match());
+  EXPECT_EQ(recorder_->closed_count(), 0);
   EXPECT_TRUE(stop());
 }
 
@@ -102,51 +107,36 @@ TEST_F(X11Capture, AfterAResizeFramesHaveTheNewSize) {
   EXPECT_TRUE(stop());
 }
 
-TEST_F(X11Capture, AWindowHiddenAndShownAgainIsCapturedAgain) {
-  TestWindowProcess window({"--size", "120x90"});
-  ASSERT_TRUE(window.ready());
-  ASSERT_TRUE(start(window.id()));
-  ASSERT_TRUE(recorder_->wait_for_frames(1));
-  ASSERT_TRUE(window.command("unmap"));
-  ASSERT_TRUE(window.command("map"));
-  recorder_->set_matcher(pattern_of(false, 120, 90, 6));
-  ASSERT_TRUE(window.command("redraw 6"));
-  ASSERT_TRUE(recorder_->wait_for_match());
-  EXPECT_EQ(recorder_->closed_count(), 0);
-  EXPECT_TRUE(stop());
+// However the window goes, the capture ends once and its stop succeeds.
+struct Ending {
+  const char* name;
+  std::vector<std::string> window_args;
+  void (*end)(TestWindowProcess&, XServer&);
+};
+void PrintTo(const Ending& ending, std::ostream* os) {
+  *os << ending.name;
 }
+class X11CaptureEnds : public CaptureTest, public ::testing::WithParamInterface<Ending> {};
 
-TEST_F(X11Capture, ClosingTheWindowEndsTheCaptureAndStopSucceeds) {
-  TestWindowProcess window({});
+TEST_P(X11CaptureEnds, TheCaptureEndsOnceAndStopSucceeds) {
+  TestWindowProcess window(GetParam().window_args);
   ASSERT_TRUE(window.ready());
   ASSERT_TRUE(start(window.id()));
   ASSERT_TRUE(recorder_->wait_for_frames(1));
-  ASSERT_TRUE(window.command("close"));
+  GetParam().end(window, server_);
   ASSERT_TRUE(recorder_->wait_for_closed());
   EXPECT_TRUE(control_->halt_flag()->load());
   EXPECT_TRUE(stop());
   EXPECT_EQ(recorder_->closed_count(), 1);
 }
 
-TEST_F(X11Capture, KillingTheWindowsProgramEndsTheCaptureAndStopSucceeds) {
-  TestWindowProcess window({"--argb"});
-  ASSERT_TRUE(window.ready());
-  ASSERT_TRUE(start(window.id()));
-  ASSERT_TRUE(recorder_->wait_for_frames(1));
-  window.kill_now();
-  ASSERT_TRUE(recorder_->wait_for_closed());
-  EXPECT_TRUE(stop());
-}
-
-TEST_F(X11Capture, LosingTheXServerEndsTheCaptureAndStopSucceeds) {
-  TestWindowProcess window({});
-  ASSERT_TRUE(window.ready());
-  ASSERT_TRUE(start(window.id()));
-  ASSERT_TRUE(recorder_->wait_for_frames(1));
-  server_.kill_server();
-  ASSERT_TRUE(recorder_->wait_for_closed());
-  EXPECT_TRUE(stop());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Ways, X11CaptureEnds,
+    ::testing::Values(
+        Ending{"WindowClosed", {}, [](auto& w, auto&) { ASSERT_TRUE(w.command("close")); }},
+        Ending{"ProgramKilled", {"--argb"}, [](auto& w, auto&) { w.kill_now(); }},
+        Ending{"ServerLost", {}, [](auto&, auto& server) { server.kill_server(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Whatever the reason a handle names no capturable window, the start fails
 // the same way and leaves nothing running.
@@ -175,15 +165,6 @@ TEST_F(X11Capture, HandlesThatNameNoCapturableWindowFailItemConversion) {
   EXPECT_TRUE(recorder_->frames().empty());
 }
 
-TEST_F(X11Capture, TitleBarHeightIsZeroWithoutAWindowManager) {
-  TestWindowProcess window({});
-  ASSERT_TRUE(window.ready());
-  ASSERT_TRUE(start(window.id()));
-  ASSERT_TRUE(recorder_->wait_for_frames(1));
-  EXPECT_EQ(recorder_->frames().front().title_bar_height, 0u);
-  EXPECT_TRUE(stop());
-}
-
 TEST_F(X11Capture, TitleBarHeightIsTheFrameTopUnderAWindowManager) {
   // The window first: a window manager takes over the windows it finds when
   // it starts, while one mapped during its start could slip past it.
@@ -205,8 +186,15 @@ TEST_F(X11Capture, TitleBarHeightIsTheFrameTopUnderAWindowManager) {
   EXPECT_TRUE(stop());
 }
 
-// Larger than any single get-image reply and than the screen.
-TEST_F(X11Capture, LargeWindowIsReadWhole) {
+// Larger than any single get-image reply and than the screen: read whole
+// through shared memory, and in strips on a server without it.
+class X11LargeWindow : public CaptureTest,
+                       public ::testing::WithParamInterface<std::vector<std::string>> {
+ protected:
+  X11LargeWindow() : CaptureTest(GetParam()) {}
+};
+
+TEST_P(X11LargeWindow, IsReadWhole) {
   TestWindowProcess window({"--size", "5121x5120", "--phase", "9"});
   ASSERT_TRUE(window.ready());
   recorder_->set_matcher(pattern_of(false, 5121, 5120, 9));
@@ -214,6 +202,14 @@ TEST_F(X11Capture, LargeWindowIsReadWhole) {
   ASSERT_TRUE(recorder_->wait_for_match(kLargePatience));
   EXPECT_TRUE(stop());
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, X11LargeWindow,
+                         ::testing::Values(std::vector<std::string>{},
+                                           std::vector<std::string>{"-extension", "MIT-SHM"}),
+                         [](const auto& info) {
+                           return std::string(info.param.empty() ? "WithSharedMemory"
+                                                                 : "WithoutSharedMemory");
+                         });
 
 // The window shrinks after its frame was taken and before it is read: that
 // frame is dropped, not padded, and frames of the new size follow.
@@ -256,15 +252,10 @@ TEST_F(X11Capture, AServerThatHangsDuringACaptureEndsItWithAnError) {
   ASSERT_TRUE(recorder_->wait_for_frames(1));
   recorder_->set_before_read([this] { server_.freeze(true); });
   ASSERT_TRUE(window.command("redraw 1"));
-  for (int i = 0; i < 2000 && !control_->halt_flag()->load(); ++i)
-    std::this_thread::sleep_for(5ms);
+  wait_for_halt();
   server_.freeze(false);
-  auto stopped = control_->stop();
-  control_.reset();
-  ASSERT_FALSE(stopped.ok());
-  EXPECT_NE(capture::display(stopped.error()).find("the X server did not answer within 3 s"),
-            std::string::npos)
-      << capture::display(stopped.error());
+  const std::string why = stop_error();
+  EXPECT_NE(why.find("the X server did not answer within 3 s"), std::string::npos) << why;
 }
 
 // X windows may be up to 65535 pixels wide, frames 32767: a start on a
@@ -283,15 +274,10 @@ TEST_F(X11Capture, WindowsTooLargeForAFrameFailTheStartOrEndTheCapture) {
   xcb_configure_window(c, window.id(), XCB_CONFIG_WINDOW_WIDTH, &width);
   xcb_map_window(c, window.id());
   xcb_flush(c);
-  for (int i = 0; i < 2000 && !control_->halt_flag()->load(); ++i)
-    std::this_thread::sleep_for(5ms);
-  auto stopped = control_->stop();
-  control_.reset();
-  ASSERT_FALSE(stopped.ok());
-  EXPECT_NE(capture::display(stopped.error())
-                .find("is now 40000 x 48 pixels; frames are limited to 32767"),
-            std::string::npos)
-      << capture::display(stopped.error());
+  wait_for_halt();
+  const std::string why = stop_error();
+  EXPECT_NE(why.find("is now 40000 x 48 pixels; frames are limited to 32767"), std::string::npos)
+      << why;
 
   auto again = start_capture(window.id(), recorder_);
   ASSERT_FALSE(again.ok());
@@ -390,15 +376,6 @@ class X11CaptureWithoutSharedMemory : public CaptureTest {
  protected:
   X11CaptureWithoutSharedMemory() : CaptureTest({"-extension", "MIT-SHM"}) {}
 };
-
-TEST_F(X11CaptureWithoutSharedMemory, LargeWindowIsReadInStrips) {
-  TestWindowProcess window({"--size", "5121x5120", "--phase", "4"});
-  ASSERT_TRUE(window.ready());
-  recorder_->set_matcher(pattern_of(false, 5121, 5120, 4));
-  ASSERT_TRUE(start(window.id()));
-  ASSERT_TRUE(recorder_->wait_for_match(kLargePatience));
-  EXPECT_TRUE(stop());
-}
 
 // A window larger than one get-image reply, filled with one colour, then
 // another, each by one request, while it is captured: read in strips, every
