@@ -26,7 +26,7 @@ async function main() {
     failures.push(seed);
     console.log(`FAIL seed ${seed}: ${run.reason}\n  repeat: ${run.repeat}`);
   }
-  console.log(`fuzz: ${runs} runs of ${calls} calls, ${failures.length} failing seeds ${failures.join(' ')}`);
+  console.log(`fuzz: ${runs} runs of ${calls} calls, failing seeds: ${failures.join(' ') || 'none'}`);
   process.exitCode = failures.length ? 1 : 0;
 }
 
