@@ -166,8 +166,9 @@ test('a start reaches the SDK as given; a second one for its id changes nothing'
   await framesAfter(liveName, record.videoFrames);
 });
 
-const registry = new FinalizationRegistry((label) => registry.alive.delete(label));
-registry.alive = new Set();
+// The arguments of the table's calls that are not yet collected.
+const alive = new Set();
+const registry = new FinalizationRegistry((label) => alive.delete(label));
 
 test('every call returns undefined or throws what its arguments call for', () => {
   for (const [i, [name, args, expected]] of rows().entries()) {
@@ -176,18 +177,18 @@ test('every call returns undefined or throws what its arguments call for', () =>
     for (const [j, arg] of args.entries()) {
       if (typeof arg !== 'function' && (typeof arg !== 'object' || arg === null)) continue;
       registry.register(arg, `${call}, argument ${j}`);
-      registry.alive.add(`${call}, argument ${j}`);
+      alive.add(`${call}, argument ${j}`);
     }
   }
 });
 
 test('no argument stays referenced once its call returned; stopped outputs leave no sender',
   async () => {
-  for (let i = 0; i < 50 && registry.alive.size > 0; i++) {
+  for (let i = 0; i < 50 && alive.size > 0; i++) {
     gc();
     await new Promise((resolve) => setImmediate(resolve));
   }
-  assert.deepEqual([...registry.alive], [], 'still referenced');
+  assert.deepEqual([...alive], [], 'still referenced');
   stopAndCheck('live', liveName);
   const library = probe.library();
   assert.deepEqual([library.liveInstances, library.initialized], [0, true]);
