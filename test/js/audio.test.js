@@ -41,7 +41,7 @@ test('channel counts are brought into 1 to 8, and only rates from 8000 to 192000
   for (const rate of [8000, 192000]) assert.equal(send(floats([1, 2]), rate, 2).sampleRate, rate);
 });
 
-test('incomplete sample frames are ignored, blocks without one are dropped, and the buffer is free once the call returns', () => {
+test('incomplete frames are ignored, blocks without one dropped; the buffer is free after the call', () => {
   const seven = Buffer.from([0, 0, 0x80, 0x3f, 1, 2, 3]);  // 1.0 then 3 stray bytes
   assert.equal(send(seven, 48000, 2), null);
   assert.equal(send(seven, 48000, 1).samples, 1);

@@ -5,7 +5,6 @@ const assert = require('node:assert/strict');
 const paths = require('../stress/build_paths');
 const { TestWindow } = require('../stress/test_window');
 
-const { root, buildDir } = paths;
 const addon = require(paths.addon);
 const probe = require(paths.probe);
 
@@ -60,5 +59,5 @@ function expectedPicture(width, height, argb) {
   return out;
 }
 
-module.exports = { addon, probe, buildDir, root, TestWindow, eventually, instanceNamed,
+module.exports = { addon, probe, buildDir: paths.buildDir, TestWindow, eventually, instanceNamed,
   framesAfter, firstFrame, stopAndCheck, expectedPicture };

@@ -7,7 +7,7 @@ const { addon, probe, TestWindow, eventually, instanceNamed, firstFrame, stopAnd
   expectedPicture } = require('./output_helpers');
 
 for (const argb of [false, true]) {
-  test(`a ${argb ? '32' : '24'}-bit window arrives whole, in straight alpha, at every size it takes`, async (t) => {
+  test(`a ${argb ? '32' : '24'}-bit window arrives whole, in straight alpha, at each size`, async (t) => {
     const name = `video ${argb ? 'argb' : 'rgb'}`;
     const window = await TestWindow.open({ width: 96, height: 64, argb });
     t.after(() => window.close());

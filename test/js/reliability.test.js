@@ -49,8 +49,8 @@ const scenarios = [
 for (const [scenario, title, { runs = 1, timeoutMs = 60000, ...options } = {}] of scenarios) {
   test(title, needsX, async () => {
     for (let run = 0; run < runs; run++) {
-      const { code, signal, stderr } = await runNodeChild(
-        [path.join(__dirname, '..', 'stress', 'scenario_child.js'), ...scenario.split(' ')], timeoutMs, options);
+      const child = path.join(__dirname, '..', 'stress', 'scenario_child.js');
+      const { code, signal, stderr } = await runNodeChild([child, ...scenario.split(' ')], timeoutMs, options);
       assert.deepStrictEqual({ code, signal, stderr }, { code: 0, signal: null, stderr: '' });
     }
   });

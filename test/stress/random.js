@@ -20,6 +20,4 @@ function createRandom(seed) {
   };
 }
 
-const randomSeed = () => Math.floor(Math.random() * 0x100000000) >>> 0;
-
-module.exports = { createRandom, randomSeed };
+module.exports = { createRandom, randomSeed: () => Math.floor(Math.random() * 0x100000000) >>> 0 };
