@@ -32,7 +32,7 @@ test('random calls return undefined or throw the error their arguments call for'
 // sanitizer only memory errors count for those runs, not leaks. A limit on
 // tasks binds no root process: that scenario runs as a user of its own, so
 // nothing else of that user shares the count. Exits race the capture
-// threads: several runs give a fault there a chance to show.
+// threads: several runs side by side give a fault there a chance to show.
 const uid = String(61000 + (process.pid % 3000));
 const env = childEnv({ ASAN_OPTIONS: `${process.env.ASAN_OPTIONS ?? ''}:detect_leaks=0` });
 const scenarios = [
@@ -48,9 +48,9 @@ const scenarios = [
 ];
 for (const [scenario, title, { runs = 1, timeoutMs = 60000, ...options } = {}] of scenarios) {
   test(title, needsX, async () => {
-    for (let run = 0; run < runs; run++) {
-      const child = path.join(__dirname, '..', 'stress', 'scenario_child.js');
-      const { code, signal, stderr } = await runNodeChild([child, ...scenario.split(' ')], timeoutMs, options);
+    const args = [path.join(__dirname, '..', 'stress', 'scenario_child.js'), ...scenario.split(' ')];
+    const children = Array.from({ length: runs }, () => runNodeChild(args, timeoutMs, options));
+    for (const { code, signal, stderr } of await Promise.all(children)) {
       assert.deepStrictEqual({ code, signal, stderr }, { code: 0, signal: null, stderr: '' });
     }
   });
