@@ -1,11 +1,10 @@
 'use strict';
-// Shared by the output and audio suites: the module, the stand-in probe, and
-// real X11 windows from the test-window program.
+// Shared by the suites and the long-run children: the module, the stand-in
+// probe, and real X11 windows from the test-window program.
 const assert = require('node:assert/strict');
 const paths = require('../stress/build_paths');
 const { TestWindow } = require('../stress/test_window');
 
-const { root, buildDir } = paths;
 const addon = require(paths.addon);
 const probe = require(paths.probe);
 
@@ -33,9 +32,7 @@ async function framesAfter(name, count) {
   return instanceNamed(name);
 }
 
-function firstFrame(name) {
-  return framesAfter(name, 0);
-}
+const firstFrame = (name) => framesAfter(name, 0);
 
 // Stops the output and checks that its source was flushed and withdrawn.
 function stopAndCheck(outputId, name) {
@@ -62,5 +59,5 @@ function expectedPicture(width, height, argb) {
   return out;
 }
 
-module.exports = { addon, probe, buildDir, root, TestWindow, eventually, instanceNamed,
+module.exports = { addon, probe, buildDir: paths.buildDir, TestWindow, eventually, instanceNamed,
   framesAfter, firstFrame, stopAndCheck, expectedPicture };

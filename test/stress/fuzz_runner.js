@@ -10,10 +10,12 @@ const { childEnv } = require('./build_paths');
 const child = path.join(__dirname, 'fuzz_child.js');
 
 // Resolves with how the child ended and its last stdout line parsed as JSON
-// (null when it is not); a child past `timeoutMs` is killed.
-function runNodeChild(args, timeoutMs) {
+// (null when it is not); a child past `timeoutMs` is killed. `wrap` is a
+// command that runs node (setpriv and its options, say).
+function runNodeChild(args, timeoutMs, { env = childEnv(), wrap = [] } = {}) {
   return new Promise((resolve) => {
-    const proc = spawn(process.execPath, args, { env: childEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
+    const [command, ...rest] = [...wrap, process.execPath, ...args];
+    const proc = spawn(command, rest, { env, stdio: ['ignore', 'pipe', 'pipe'] });
     let stdout = '';
     let stderr = '';
     proc.stdout.on('data', (d) => { stdout += d; });

@@ -6,8 +6,7 @@ function createRandom(seed) {
   let state = seed >>> 0;
   const next = () => {
     state = (state + 0x6d2b79f5) >>> 0;
-    let t = state;
-    t = Math.imul(t ^ (t >>> 15), t | 1);
+    let t = Math.imul(state ^ (state >>> 15), state | 1);
     t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
     return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
   };
@@ -17,16 +16,8 @@ function createRandom(seed) {
     int,
     chance: (p) => next() < p,
     pick: (list) => list[int(list.length)],
-    bytes: (n) => {
-      const out = Buffer.allocUnsafe(n);
-      for (let i = 0; i < n; i++) out[i] = int(256);
-      return out;
-    },
+    bytes: (n) => Buffer.from(Array.from({ length: n }, () => int(256))),
   };
 }
 
-function randomSeed() {
-  return Math.floor(Math.random() * 0xffffffff) >>> 0;
-}
-
-module.exports = { createRandom, randomSeed };
+module.exports = { createRandom, randomSeed: () => Math.floor(Math.random() * 0x100000000) >>> 0 };
