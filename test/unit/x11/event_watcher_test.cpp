@@ -6,83 +6,64 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <utility>
 
 #include "capture/platform/x11/x_connection.h"
-#include "x11/x_server.h"
+#include "x11/capture_fixture.h"
 
 namespace tarvix::x11_test {
 namespace {
 
 using capture::platform::x11::EventWatcher;
-using capture::platform::x11::XConnection;
-
-constexpr std::chrono::seconds kPatience{20};
-
-// Waits until the server has carried out every request sent so far.
-void sync(xcb_connection_t* c) {
-  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-}
 
 // The capture acts on a DestroyNotify (or a damage, a map, a resize) only in
 // on_idle. One that reaches the socket while on_idle runs is read by the
 // thread straight after it; on_idle must still see it before the thread
 // sleeps, as nothing else may ever wake it.
-TEST(X11EventWatcher, AnEventArrivingWhileIdleRunsIsSeenByIdleBeforeTheThreadSleeps) {
-  XServer server;
-  ASSERT_TRUE(server.ready());
-  xcb_connection_t* other = server.connection();
-  const xcb_window_t window = xcb_generate_id(other);
-  xcb_create_window(other, XCB_COPY_FROM_PARENT, window, server.root(), 0, 0, 16, 16, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-  sync(other);
+using X11EventWatcher = CaptureTest;
 
-  auto connection = XConnection::open();
+TEST_F(X11EventWatcher, AnEventArrivingWhileIdleRunsIsSeenByIdleBeforeTheThreadSleeps) {
+  xcb_connection_t* other = server_.connection();
+  const xcb_window_t window = xcb_generate_id(other);
+  xcb_create_window(other, XCB_COPY_FROM_PARENT, window, server_.root(), 0, 0, 16, 16, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  server_.sync();
+  auto connection = capture::platform::x11::XConnection::open();
   ASSERT_TRUE(connection.ok());
   xcb_connection_t* watched = connection.value()->raw();
   const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
   xcb_change_window_attributes(watched, window, XCB_CW_EVENT_MASK, &structure);
-  sync(watched);
+  std::free(xcb_get_input_focus_reply(watched, xcb_get_input_focus(watched), nullptr));
 
   std::mutex mutex;
   std::condition_variable changed;
   bool destroy_sent = false, destroyed = false, idle_saw_it = false;
-  EventWatcher::Callbacks callbacks{[&](const xcb_generic_event_t& e) {
-                                      if ((e.response_type & 0x7F) != XCB_DESTROY_NOTIFY) return;
-                                      std::lock_guard lock(mutex);
-                                      destroyed = true;
-                                    },
-                                    [&]() -> std::optional<EventWatcher::Clock::time_point> {
-                                      std::unique_lock lock(mutex);
-                                      if (destroyed) {
-                                        idle_saw_it = true;
-                                        changed.notify_all();
-                                      }
-                                      if (std::exchange(destroy_sent, true)) return std::nullopt;
-                                      lock.unlock();
-                                      // Only this thread reads the watched connection: once its
-                                      // socket is readable, the event is there for the read that
-                                      // follows on_idle.
-                                      xcb_destroy_window(other, window);
-                                      sync(other);
-                                      pollfd readable{xcb_get_file_descriptor(watched), POLLIN, 0};
-                                      poll(&readable, 1,
-                                           static_cast<int>(kPatience.count() * 1000));
-                                      return std::nullopt;
-                                    },
-                                    [] {}};
-  auto watcher = EventWatcher::start(connection.value(), std::move(callbacks));
+  auto on_event = [&](const xcb_generic_event_t& e) {
+    std::lock_guard lock(mutex);
+    destroyed |= (e.response_type & 0x7F) == XCB_DESTROY_NOTIFY;
+  };
+  auto on_idle = [&]() -> std::optional<EventWatcher::Clock::time_point> {
+    std::unique_lock lock(mutex);
+    idle_saw_it = destroyed;
+    changed.notify_all();
+    if (std::exchange(destroy_sent, true)) return std::nullopt;
+    lock.unlock();
+    // Only this thread reads the watched connection: once its socket is
+    // readable, the event is there for the read that follows on_idle.
+    xcb_destroy_window(other, window);
+    server_.sync();
+    pollfd readable{xcb_get_file_descriptor(watched), POLLIN, 0};
+    poll(&readable, 1, 20000);
+    return std::nullopt;
+  };
+  auto watcher = EventWatcher::start(connection.value(), {on_event, on_idle, [] {}});
   ASSERT_TRUE(watcher.ok());
-
   std::unique_lock lock(mutex);
-  EXPECT_TRUE(changed.wait_for(lock, kPatience, [&] { return idle_saw_it; }));
-  EXPECT_TRUE(destroyed);
+  EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return idle_saw_it; }));
   lock.unlock();
   watcher.value().reset();
 }

@@ -1,6 +1,6 @@
 // A private Xvfb for one test, so that window managers, extensions and
-// resource counts of one test never meet another's. While it lives, DISPLAY
-// names it.
+// client counts of one test never meet another's. It sets DISPLAY to itself;
+// every test that needs a server starts its own.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -22,27 +22,24 @@ class XServer {
   XServer& operator=(const XServer&) = delete;
   ~XServer();
 
-  bool ready() const { return connection_ != nullptr; }
-  const std::string& display() const { return display_; }
   // The test's own connection to the server.
   xcb_connection_t* connection() const { return connection_; }
   xcb_window_t root() const;
+  // Waits until the server has carried out every request sent so far.
+  void sync() const;
 
   // Ends the server at once, as if the display went away.
   void kill_server() { xvfb_->kill_now(); }
   // Stops the server (SIGSTOP) or lets it go on: a server that hangs.
   void freeze(bool frozen);
 
-  // Runs openbox on the server and waits until it manages windows.
-  bool start_window_manager();
-  // _NET_FRAME_EXTENTS of a window once the window manager has set it.
-  std::optional<std::vector<std::uint32_t>> wait_for_frame_extents(xcb_window_t window);
+  // Runs openbox, which takes over the windows already mapped; the top of
+  // `window`'s _NET_FRAME_EXTENTS once openbox has set them.
+  std::optional<std::uint32_t> manage(xcb_window_t window);
 
  private:
-  std::optional<std::string> saved_display_;
   std::unique_ptr<ChildProcess> xvfb_;
   std::unique_ptr<ChildProcess> window_manager_;
-  std::string display_;
   xcb_connection_t* connection_ = nullptr;
 };
 
