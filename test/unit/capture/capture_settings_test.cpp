@@ -1,32 +1,44 @@
+// What the capture settings turn into: the session's options and their
+// values.
 #include "capture/capture_settings.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <limits>
 
-#include "capture/platform/platform_error.h"
+#include "capture/capture_fixture.h"
 
-namespace tarvix::capture {
+namespace tarvix::capture::testing {
 namespace {
 
-TEST(MinUpdateIntervalTicks, ConvertsTo100NanosecondTicksTruncatingAndClamping) {
-  EXPECT_EQ(to_ticks({1, 500'000'000}), 15'000'000);
-  EXPECT_EQ(to_ticks({0, 250}), 2);
-  EXPECT_EQ(to_ticks({0, 99}), 0);
-  // Nanoseconds overflow 64 bits here though the ticks do not.
-  EXPECT_EQ(to_ticks({20'000'000'000ull, 0}), 200'000'000'000'000'000);
-  // Beyond the tick range the duration clamps.
-  EXPECT_EQ(to_ticks({std::numeric_limits<std::uint64_t>::max(), 999'999'999}),
-            std::numeric_limits<std::int64_t>::max());
-  EXPECT_GT(to_ticks({922'337'203'685ull, 0}), 0);
+TEST(CaptureSettings, IntervalBecomes100NanosecondTicksTruncatedAndClamped) {
+  constexpr auto max_seconds = std::numeric_limits<std::uint64_t>::max();
+  const std::pair<Duration, platform::TimeSpanTicks> cases[] = {
+      {{0, 250}, 2},
+      {{0, 99}, 0},
+      // Nanoseconds overflow 64 bits here though the ticks do not.
+      {{20'000'000'000ull, 0}, 200'000'000'000'000'000},
+      {{max_seconds, 999'999'999}, std::numeric_limits<std::int64_t>::max()},
+  };
+  for (const auto& [duration, ticks] : cases)
+    EXPECT_EQ(to_ticks(duration), ticks) << duration.seconds << " s " << duration.nanoseconds;
 }
 
-TEST(CaptureErrorTexts, PlatformErrorWithoutMessageStillNamesTheCode) {
-  EXPECT_EQ(platform::display({platform::kInvalidThreadId, {}}),
-            "Invalid thread identifier. (0x800705A4)");
-  EXPECT_EQ(platform::display({platform::hresult(0x80990001), {}}), "Unknown error (0x80990001)");
+TEST(CaptureSettings, OptionsAreSetWithTheirValuesBeforeTheCaptureStarts) {
+  Rig rig;
+  auto started = rig.start([](CaptureSettings& s) {
+    other_options(s);
+    s.cursor = CursorSetting::On;
+  });
+  ASSERT_TRUE(started.ok()) << display(started.error());
+  EXPECT_TRUE(
+      in_order(rig.fake.calls(),
+               {"pool.create_capture_session", "session.set_cursor_capture_enabled:true",
+                "session.set_border_required:false", "session.set_include_secondary_windows:true",
+                "session.set_min_update_interval:15000000", "session.set_dirty_region_mode:1",
+                "session.start_capture"}));
+  EXPECT_TRUE(started->stop().ok());
 }
 
 }  // namespace
-}  // namespace tarvix::capture
+}  // namespace tarvix::capture::testing

@@ -1,176 +1,203 @@
-// The capture thread's life: hand-over, pumps, stop and the ways a capture
-// ends by itself.
+// The capture thread's life: its start, its pump, the stop, and every way
+// a capture fails to start or ends by itself.
 #include <gtest/gtest.h>
 
 #include <future>
-#include <thread>
+#include <stdexcept>
 
 #include "capture/capture_fixture.h"
 
 namespace tarvix::capture::testing {
 namespace {
 
-using Kind = CaptureError::Kind;
-
-using CaptureThreadTest = CaptureTest;
-
-TEST_F(CaptureThreadTest, RunsAndStopsInOrder) {
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.push_frame(kWindow));
-  ASSERT_TRUE(wait_frames(1));
+TEST(CaptureThread, StopsInOrderOnce) {
+  Rig rig;
+  CaptureControl control = rig.start_ok();
   auto stopped = control.stop();
   ASSERT_TRUE(stopped.ok()) << display(stopped.error());
   // Teardown undoes the set-up in reverse: no handler is left when the queue
   // shuts down, and the queue has shut down before the thread leaves WinRT.
-  EXPECT_TRUE(in_order(
-      fake.calls(),
-      {"increment_mta_usage", "initialize_runtime", "create_dispatcher_queue_controller",
-       "create_device", "create_item_for_window", "create_frame_pool", "session.start_capture",
-       "get_message", "pool.try_get_next_frame", "get_message:quit", "pool.remove_frame_arrived",
-       "pool.close", "session.close", "item.remove_closed", "shutdown_queue_async",
-       "action.completed", "uninitialize_runtime", "decrement_mta_usage"}));
-  EXPECT_TRUE(capture_thread_ended());
-  EXPECT_FALSE(control.stop().ok());
+  EXPECT_TRUE(in_order(rig.fake.calls(),
+                       {"get_message:quit", "pool.remove_frame_arrived", "pool.close",
+                        "session.close", "item.remove_closed", "shutdown_queue_async",
+                        "action.completed", "uninitialize_runtime", "decrement_mta_usage"}));
   EXPECT_EQ(display(control.stop().error()), "Thread handle is taken out of the struct");
 }
 
-// A capture ends by itself when its window closes or its handler fails,
-// stops or throws; the stop then joins the thread and reports how it ended.
-// Frames queued behind the end never reach the handler.
-TEST_F(CaptureThreadTest, EachWayACaptureEndsComesBackFromStop) {
+using Script = void (*)(Rig&, CaptureSettings&);
+
+void throwing_factory(Rig& rig, CaptureSettings& s) {
+  s.handler_factory = [flags = rig.flags](auto, auto) -> std::unique_ptr<CaptureHandler> {
+    throw std::runtime_error("no handler today");
+  };
+}
+
+// A start that fails at any step says which and undoes exactly what it had
+// done, on the capture thread, shutting the dispatcher queue down once it
+// exists; the checks all come before anything is made. A capture that
+// started ends by itself when its window closes, its handler stops or
+// throws, its source is gone or its pump fails: the stop then joins the
+// thread and reports how it ended, after the same teardown. Frames queued
+// behind the end never reach the handler, and the service is told of no
+// failure (it would drop the frame handler for good).
+TEST(CaptureThread, EachFailedStartAndEachEndIsReportedAndUndone) {
+  const Script old_device = [](Rig& r, CaptureSettings&) {
+    r.fake.set_feature_level(platform::FeatureLevel::Level10_1);
+  };
+  const Script close_fails = [](Rig& r, CaptureSettings&) { r.probe->closed_error = "flushed"; };
+  const Script stop_first = [](Rig& r, CaptureSettings&) { r.probe->stop_on_frame = 0; };
+  const Script throw_first = [](Rig& r, CaptureSettings&) { r.probe->throw_on_frame = 0; };
+  const char* const service = "Graphics capture error: Windows API error: Unspecified error";
+  const char* const next_frame = "pool.try_get_next_frame";
+  const std::string ended = "Windows capture error: ";
+  const std::string gone = ended + "Frame handler error: Windows API error: Unknown error (0x";
+  const std::string pump = ended + "Failed to run the capture thread message loop";
+  const std::string shutdown = ended + "Failed to shut down dispatcher queue";
+  const std::string completion = ended + "Failed to set dispatcher queue completed handler";
   const struct {
-    const char* how;
-    void (*script)(HandlerProbe&);
-    bool close;           // the window closes before two frames arrive
-    const char* stopped;  // the stop's error text, "" for success
+    Broken broken;
+    Script script;
+    const char* start;      // part of the start's error; none if it starts
+    bool close = false;     // the window closes before two frames arrive
+    int tries = 0;          // frames asked of the pool
+    int seen = 0;           // frames that reached the handler
+    std::string stop = "";  // the stop's error, "" for none
   } cases[] = {
-      {"window closed", [](HandlerProbe&) {}, true, ""},
-      {"handler's close fails", [](HandlerProbe& p) { p.closed_error = "flush failed"; }, true,
-       "Windows capture error: Frame handler error: flush failed"},
-      {"handler fails", [](HandlerProbe& p) { p.fail_on_frame = 0; }, false,
-       "Windows capture error: Frame handler error: sender went away"},
-      {"handler stops", [](HandlerProbe& p) { p.stop_on_frame = 0; }, false, ""},
-      {"handler throws", [](HandlerProbe& p) { p.throw_on_frame = 0; }, false,
-       "Failed to join thread"},
+      {{"is_api_contract_present", true}, {}, "The Graphics Capture API is not supported"},
+      {{"is_capture_supported", true}, {}, "The Graphics Capture API is not supported"},
+      {{"is_property_present:IncludeSecondaryWindows", true}, {}, "windows is not supported"},
+      {{"is_property_present:MinUpdateInterval", true}, {}, "interval is not supported"},
+      {{"is_property_present:DirtyRegionMode", true}, {}, "tracking is not supported"},
+      {{"increment_mta_usage"}, {}, "Failed to initialize WinRT"},
+      {{"initialize_runtime"}, {}, "Failed to initialize WinRT"},
+      {{"create_dispatcher_queue_controller"}, {}, "Failed to create dispatcher queue controller"},
+      {{"create_dispatcher_queue_controller", true}, {}, "Failed to create dispatcher queue"},
+      {{"create_device"}, {}, "DirectX error: Windows API Error: Unspecified error"},
+      {{}, old_device, "DirectX error: Failed to create DirectX device with the recommended"},
+      {{"create_device:context", true}, {}, "did not return an `ID3D11DeviceContext`"},
+      {{}, throwing_factory, "Failed to join thread"},
+      {{"client_rect"}, {}, "Graphics capture error: Window error: A Windows API call failed"},
+      {{"device.create_capture_device"}, {}, "Graphics capture error: DirectX error: Windows API"},
+      {{"create_frame_pool"}, {}, service},
+      {{"pool.create_capture_session"}, {}, service},
+      {{"item.add_closed"}, {}, service},
+      {{"pool.add_frame_arrived"}, {}, service},
+      {{"session.set_cursor_capture_enabled"}, {}, service},
+      {{"session.start_capture"}, {}, service},
+      // Windows 10 before 2004 has no cursor property and before 21H2 no
+      // border property: the capture goes on without that setting.
+      {{"is_property_present:IsCursorCaptureEnabled", true}, {}, {}, true},
+      {{"is_property_present:IsBorderRequired", true}, {}, {}, true},
+      {{}, close_fails, {}, true, 0, 0, ended + "Frame handler error: flushed"},
+      {{}, stop_first, {}, false, 1, 1},
+      {{}, throw_first, {}, false, 1, 1, "Failed to join thread"},
+      {{next_frame, false, 0, platform::kDisconnected}, {}, {}, {}, 1, 0, gone + "80010108)"},
+      {{next_frame, false, 0, platform::kServerUnavailable}, {}, {}, {}, 1, 0, gone + "800706BA)"},
+      {{next_frame, false, 0, platform::kCantExecute}, {}, {}, {}, 1, 0, gone + "89020001)"},
+      {{"get_message", false, 1}, {}, {}, {}, 1, 1, pump},
+      // The shutdown's own pump: the first three messages are the two frames
+      // and the quit.
+      {{"get_message", false, 3}, stop_first, {}, {}, 1, 1, pump},
+      {{"shutdown_queue_async"}, stop_first, {}, {}, 1, 1, shutdown},
+      {{"shutdown_queue_async", true}, stop_first, {}, {}, 1, 1, shutdown},
+      {{"action.set_completed"}, stop_first, {}, {}, 1, 1, completion},
+  };
+  // Each undo call must match its doing call, less the one that failed.
+  const std::pair<std::string, const char*> pairs[] = {
+      {"increment_mta_usage", "decrement_mta_usage"},
+      {"initialize_runtime", "uninitialize_runtime"},
+      {"create_frame_pool", "pool.close"},
+      {"item.add_closed", "item.remove_closed"},
+      {"pool.add_frame_arrived", "pool.remove_frame_arrived"},
   };
   for (const auto& c : cases) {
-    Fresh fresh;
-    c.script(*fresh.probe);
-    fresh.platform.hold("get_message");
-    auto started = start_fresh(fresh);
-    ASSERT_TRUE(started.ok()) << c.how;
-    ASSERT_TRUE(
-        fresh.platform.wait_until([&] { return fresh.platform.waiting_at("get_message"); }));
-    if (c.close) {
-      ASSERT_TRUE(fresh.platform.close_window(kWindow)) << c.how;
-      fresh.platform.resize_window(kWindow, {64, 48});  // its last frame comes after Closed
+    const std::string call = c.broken.call ? c.broken.call : "";
+    SCOPED_TRACE("case " + std::to_string(&c - cases) + " " + call);
+    Rig rig;
+    c.broken.apply(rig.fake);
+    if (!c.start) rig.fake.hold("get_message");
+    auto started = rig.start([&](CaptureSettings& s) {
+      other_options(s);
+      if (c.script) c.script(rig, s);
+    });
+    std::string error;
+    if (c.start) {
+      ASSERT_FALSE(started.ok());
+      error = display(started.error());
+      EXPECT_NE(error.find(c.start), std::string::npos) << error;
+      const bool check = error.find("not supported") != std::string::npos;
+      EXPECT_FALSE(check && rig.fake.count("create_frame_pool") > 0) << "made before the checks";
+    } else {
+      ASSERT_TRUE(started.ok()) << display(started.error());
+      ASSERT_TRUE(rig.fake.wait_until([&] { return rig.fake.waiting_at("get_message"); }));
+      if (c.close) {
+        ASSERT_TRUE(rig.fake.close_window(kWindow));
+        rig.fake.resize_window(kWindow, {64, 48});  // its last frame comes after Closed
+      }
+      ASSERT_TRUE(rig.fake.push_frame(kWindow) && rig.fake.push_frame(kWindow));
+      rig.fake.open("get_message");
+      ASSERT_TRUE(rig.wait_ended());
+      EXPECT_EQ(rig.fake.count("pool.try_get_next_frame"), c.tries);
+      EXPECT_EQ(rig.probe->frame_count(), std::size_t(c.seen));
+      EXPECT_EQ(rig.probe->closed, c.close ? 1 : 0);
+      EXPECT_EQ(rig.fake.count("pool.frame_arrived_failed"), 0);
+      auto stopped = started->stop();
+      error = stopped.ok() ? "" : display(stopped.error());
+      EXPECT_EQ(error, c.stop);
     }
-    ASSERT_TRUE(fresh.platform.push_frame(kWindow) && fresh.platform.push_frame(kWindow));
-    fresh.platform.open("get_message");
-    ASSERT_TRUE(fresh.platform.wait_until([&] { return capture_thread_ended(fresh.platform); }))
-        << c.how;
-    EXPECT_EQ(fresh.platform.count("pool.try_get_next_frame"), c.close ? 0 : 1) << c.how;
-    EXPECT_EQ(fresh.probe->frame_count(), c.close ? 0u : 1u) << c.how;
-    EXPECT_EQ(fresh.probe->closed, c.close ? 1 : 0) << c.how;
-    auto stopped = started->stop();
-    EXPECT_EQ(stopped.ok() ? "" : display(stopped.error()), c.stopped) << c.how;
-    EXPECT_EQ(fresh.flags.use_count(), 1) << c.how;
+    EXPECT_TRUE(rig.released());
+    EXPECT_TRUE(rig.ended());
+    for (const auto& [done, undone] : pairs)
+      EXPECT_EQ(rig.fake.count(undone), rig.fake.count(done) - (call == done ? 1 : 0)) << undone;
+    // A thread that throws unwinds past the queue's shutdown.
+    const bool queued = rig.fake.capture_thread() != 0 && error != "Failed to join thread";
+    EXPECT_EQ(rig.fake.count("shutdown_queue_async"), queued ? 1 : 0);
   }
 }
 
-// The window closes while a stop is on its way: only the first to set the
-// halt flag posts a quit, and the queue's shutdown still runs to its end.
-TEST_F(CaptureThreadTest, WindowClosingDuringAStopPostsNoSecondQuit) {
-  fake.hold("get_message");
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.close_window(kWindow));
+// The window closes while a stop waits for the thread to have a queue: the
+// stop retries until its quit lands, only the first to set the halt flag
+// posts a quit, and the queue's shutdown still runs to its end.
+TEST(CaptureThread, AStopRacingTheWindowsClosingPostsOneQuitOnceTheQueueIsThere) {
+  Rig rig;
+  rig.fake.hold("get_message");
+  CaptureControl control = rig.start_ok();
+  ASSERT_TRUE(rig.fake.close_window(kWindow));
   auto stopping = std::async(std::launch::async, [&] { return control.stop(); });
-  ASSERT_TRUE(fake.wait_until([&] { return control.halt_flag()->load(); }));
-  fake.open("get_message");
+  ASSERT_TRUE(rig.fake.wait_until([&] { return rig.fake.count("post_thread_message:no queue"); }));
+  rig.fake.open("get_message");
   EXPECT_TRUE(stopping.get().ok());
-  EXPECT_EQ(probe->closed, 1);
-  // Posts retried while the thread had no queue yet do not count.
-  EXPECT_EQ(fake.count("post_thread_message:quit") - fake.count("post_thread_message:no queue"), 1);
-  EXPECT_TRUE(in_order(fake.calls(), {"action.completed", "uninitialize_runtime"}));
+  EXPECT_EQ(rig.probe->closed, 1);
+  EXPECT_EQ(
+      rig.fake.count("post_thread_message:quit") - rig.fake.count("post_thread_message:no queue"),
+      1);
+  EXPECT_TRUE(in_order(rig.fake.calls(), {"action.completed", "uninitialize_runtime"}));
 }
 
-TEST_F(CaptureThreadTest, StopBeforeTheThreadHasAQueueIsRetriedUntilItLands) {
-  fake.hold("get_message");
-  CaptureControl control = start_ok();
-  ASSERT_TRUE(fake.wait_until([&] { return fake.waiting_at("get_message") == 1; }));
-  auto stopping = std::async(std::launch::async, [&] { return control.stop(); });
-  ASSERT_TRUE(fake.wait_until([&] { return fake.count("post_thread_message:no queue") >= 3; }));
-  fake.open("get_message");
-  auto stopped = stopping.get();
-  EXPECT_TRUE(stopped.ok()) << display(stopped.error());
-}
-
-// Codes that would make the service drop the frame handler end the capture
-// with the error instead of going back to the service.
-TEST_F(CaptureThreadTest, FrameCallFailingAsIfTheSourceWereGoneEndsTheCapture) {
-  for (platform::Hresult code :
-       {platform::kDisconnected, platform::kServerUnavailable, platform::kCantExecute}) {
-    Fresh fresh;
-    fresh.platform.fail("pool.try_get_next_frame", {code, "gone"});
-    auto started = start_fresh(fresh);
-    ASSERT_TRUE(started.ok());
-    ASSERT_TRUE(fresh.platform.push_frame(kWindow));
-    ASSERT_TRUE(fresh.platform.wait_until([&] { return capture_thread_ended(fresh.platform); }));
-    EXPECT_EQ(fresh.platform.count("pool.frame_arrived_failed"), 0) << code;
-    auto stopped = started->stop();
-    ASSERT_FALSE(stopped.ok());
-    EXPECT_EQ(
-        display(stopped.error())
-            .rfind("Windows capture error: Frame handler error: Windows API error: gone (0x", 0),
-        0u)
-        << display(stopped.error());
-  }
-}
-
-TEST_F(CaptureThreadTest, FailuresWhileEndingAreReportedAfterTeardown) {
-  const std::pair<Broken, const char*> cases[] = {
-      {{"get_message"}, "Failed to run the capture thread message loop"},
-      {{"get_message", false, 1}, "Failed to run the capture thread message loop"},
-      {{"shutdown_queue_async"}, "Failed to shut down dispatcher queue"},
-      {{"shutdown_queue_async", true}, "Failed to shut down dispatcher queue"},
-      {{"action.set_completed"}, "Failed to set dispatcher queue completed handler"},
-  };
-  for (const auto& [broken, text] : cases) {
-    Fresh fresh;
-    broken.apply(fresh.platform);
-    auto started = start_fresh(fresh);
-    ASSERT_TRUE(started.ok()) << broken.call;
-    auto stopped = started->stop();
-    ASSERT_FALSE(stopped.ok()) << broken.call;
-    EXPECT_EQ(display(stopped.error()), std::string("Windows capture error: ") + text)
-        << broken.call;
-    for (const char* undone : {"pool.close", "item.remove_closed", "decrement_mta_usage"})
-      EXPECT_EQ(fresh.platform.count(undone), 1) << broken.call << ": " << undone;
-  }
-}
-
-TEST_F(CaptureThreadTest, PostThatCannotBeRetriedLeavesTheThreadRunning) {
-  fake.fail("post_thread_message", {platform::kFail, "refused"}, 0, 1);
-  CaptureControl control = start_ok();
+TEST(CaptureThread, APostThatCannotBeRetriedLeavesTheThreadRunning) {
+  Rig rig;
+  rig.fake.fail("post_thread_message", {platform::kFail, "refused"}, 0, 1);
+  CaptureControl control = rig.start_ok();
   auto stopped = control.stop();
   ASSERT_FALSE(stopped.ok());
   EXPECT_EQ(display(stopped.error()), "Failed to post thread message");
-  EXPECT_EQ(fake.count("decrement_mta_usage"), 0);
+  EXPECT_EQ(rig.fake.count("decrement_mta_usage"), 0);
   // The halt flag is set, so the window's closing posts no quit; a later
   // one still ends the thread.
-  ASSERT_TRUE(fake.close_window(kWindow));
-  ASSERT_TRUE(probe->wait_until([](const HandlerProbe& p) { return p.closed == 1; }));
-  ASSERT_TRUE(fake.post_thread_message(fake.capture_thread(), platform::kWmQuit, 0, 0).ok());
-  ASSERT_TRUE(wait_ended());
+  ASSERT_TRUE(rig.fake.close_window(kWindow));
+  ASSERT_TRUE(rig.probe->wait_until([](const HandlerProbe& p) { return p.closed == 1; }));
+  ASSERT_TRUE(rig.fake.post_thread_message(rig.fake.capture_thread(), platform::kWmQuit, 0, 0));
+  ASSERT_TRUE(rig.wait_ended());
 }
 
-TEST_F(CaptureThreadTest, DroppedControlLeavesTheCaptureRunningUntilTheWindowCloses) {
-  { CaptureControl control = start_ok(); }
-  ASSERT_TRUE(fake.push_frame(kWindow));
-  ASSERT_TRUE(wait_frames(1));
-  ASSERT_TRUE(fake.close_window(kWindow));
-  ASSERT_TRUE(wait_ended());
-  EXPECT_TRUE(probe->wait_until([](const HandlerProbe& p) { return p.destroyed; }));
+TEST(CaptureThread, ADroppedControlLeavesTheCaptureRunningUntilTheWindowCloses) {
+  Rig rig;
+  { CaptureControl control = rig.start_ok(); }
+  ASSERT_TRUE(rig.fake.push_frame(kWindow));
+  ASSERT_TRUE(rig.wait_frames(1));
+  ASSERT_TRUE(rig.fake.close_window(kWindow));
+  ASSERT_TRUE(rig.wait_ended());
+  EXPECT_TRUE(rig.probe->wait_until([](const HandlerProbe& p) { return p.destroyed; }));
 }
 
 }  // namespace

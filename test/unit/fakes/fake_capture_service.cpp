@@ -81,10 +81,17 @@ PlatformResult<void> FakeSession::call(const std::string& name, const std::strin
 PlatformResult<void> FakeSession::start_capture() {
   return call("start_capture", {});
 }
+// On a system without the property the setter is not there to call.
 PlatformResult<void> FakeSession::set_cursor_capture_enabled(bool enabled) {
+  if (platform_.null_result("is_property_present:IsCursorCaptureEnabled")) {
+    return Err{PlatformError{platform::kNoInterface, "no cursor property"}};
+  }
   return call("set_cursor_capture_enabled", enabled ? "true" : "false");
 }
 PlatformResult<void> FakeSession::set_border_required(bool required) {
+  if (platform_.null_result("is_property_present:IsBorderRequired")) {
+    return Err{PlatformError{platform::kNoInterface, "no border property"}};
+  }
   return call("set_border_required", required ? "true" : "false");
 }
 PlatformResult<void> FakeSession::set_include_secondary_windows(bool include) {
@@ -171,14 +178,10 @@ bool FakePool::push(platform::SizeInt32 content, const std::vector<std::uint8_t>
   {
     std::lock_guard lock(mutex_);
     if (closed_) return false;
-    desc.width = static_cast<std::uint32_t>(size_.width);
-    desc.height = static_cast<std::uint32_t>(size_.height);
+    desc = texture_desc(static_cast<std::uint32_t>(size_.width),
+                        static_cast<std::uint32_t>(size_.height), platform::kPixelFormatBgra8);
     seed = static_cast<std::uint8_t>(sequence_++);
   }
-  desc.mip_levels = 1;
-  desc.array_size = 1;
-  desc.format = platform::kPixelFormatBgra8;
-  desc.sample_count = 1;
   const std::uint32_t tight = desc.width * 4;
   const std::uint32_t pitch = std::max(row_pitch, tight);
   // Made outside the pool's lock: textures report to the platform.

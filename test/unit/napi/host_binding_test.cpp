@@ -14,11 +14,13 @@ namespace {
 
 using Mode = HostCandidate::Mode;
 
-TEST(HostLibraryTest, AcceptsTheFirstCandidateThatExportsCreateInt32) {
-  // The test program itself provides no Node-API, and libm exports other
-  // things only: both are passed over.
+// The test program itself provides no Node-API, and libm exports other
+// things only: both are passed over, and with no host left each candidate
+// says why it failed.
+TEST(HostLibraryTest, TakesTheFirstCandidateExportingCreateInt32OrSaysWhyEachFailed) {
   const HostCandidate candidates[] = {
       {Mode::MainProgram, nullptr},
+      {Mode::AlreadyLoaded, "libtarvix-never-loaded.so"},
       {Mode::LoadByName, "libm.so.6"},
       {Mode::LoadByName, TARVIX_NAPI_HOST_PATH},
   };
@@ -26,21 +28,12 @@ TEST(HostLibraryTest, AcceptsTheFirstCandidateThatExportsCreateInt32) {
   ASSERT_TRUE(host.ok()) << host.error();
   EXPECT_NE(host->find("napi_create_int32"), nullptr);
   EXPECT_EQ(host->find("napi_throw"), nullptr);
-}
 
-TEST(HostLibraryTest, NoAcceptedCandidateGivesTheLoaderErrorOfEach) {
-  const HostCandidate candidates[] = {
-      {Mode::MainProgram, nullptr},
-      {Mode::AlreadyLoaded, "libtarvix-never-loaded.so"},
-      {Mode::LoadByName, "/nonexistent/libnode.so"},
-  };
-  auto host = open_host(candidates);
-  ASSERT_FALSE(host.ok());
-  const std::string& error = host.error();
-  for (const char* part :
-       {"main program: ", "napi_create_int32", "libtarvix-never-loaded.so (if loaded): ",
-        "/nonexistent/libnode.so: ", "No such file or directory"}) {
-    EXPECT_NE(error.find(part), std::string::npos) << part << " in " << error;
+  auto none = open_host({candidates, 3});
+  ASSERT_FALSE(none.ok());
+  for (const char* part : {"main program: ", "napi_create_int32",
+                           "libtarvix-never-loaded.so (if loaded): ", "libm.so.6: "}) {
+    EXPECT_NE(none.error().find(part), std::string::npos) << part << " in " << none.error();
   }
 }
 
@@ -61,21 +54,14 @@ HostFunction find_in(const char* name, void* library) {
   return static_cast<const HostLibrary*>(library)->find(name);
 }
 
-class BindingTableTest : public ::testing::Test {
- protected:
-  void TearDown() override { reset_table(); }
-};
-
 // Before binding, and for functions the host lacks, each call prints one
-// line and succeeds without touching its result.
-TEST_F(BindingTableTest, BoundFunctionsReachTheHostAndMissingOnesKeepTheirFallback) {
+// line naming the function and succeeds without touching its result.
+TEST(BindingTableTest, BoundFunctionsReachTheHostAndMissingOnesKeepTheirFallback) {
   const auto untouched = reinterpret_cast<napi_value>(std::intptr_t{7});
   napi_value value = untouched;
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(api().napi_get_undefined(nullptr, &value), napi_ok);
   EXPECT_EQ(api().napi_create_int32(nullptr, 1, &value), napi_ok);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Node-API symbol napi_get_undefined has not been loaded\n"
             "Node-API symbol napi_create_int32 has not been loaded\n");
   EXPECT_EQ(value, untouched);
 
@@ -86,20 +72,13 @@ TEST_F(BindingTableTest, BoundFunctionsReachTheHostAndMissingOnesKeepTheirFallba
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(api().napi_create_int32(nullptr, 1234, &value), napi_ok);
   EXPECT_EQ(value, reinterpret_cast<napi_value>(std::intptr_t{1234}));
-  EXPECT_EQ(api().napi_get_undefined(nullptr, &value), napi_generic_failure);
-  bool pending = false;
-  EXPECT_EQ(api().napi_is_exception_pending(nullptr, &pending), napi_ok);
-  EXPECT_TRUE(pending);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-
-  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(api().napi_get_undefined(nullptr, &value), napi_generic_failure);  // the host's answer
   napi_valuetype type = napi_null;
   EXPECT_EQ(api().napi_typeof(nullptr, nullptr, &type), napi_ok);
-  EXPECT_EQ(api().napi_throw(nullptr, nullptr), napi_ok);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Node-API symbol napi_typeof has not been loaded\n"
-            "Node-API symbol napi_throw has not been loaded\n");
+            "Node-API symbol napi_typeof has not been loaded\n");
   EXPECT_EQ(type, napi_null);
+  reset_table();
 }
 
 }  // namespace
