@@ -15,12 +15,10 @@ namespace {
 using Mode = HostCandidate::Mode;
 
 // The test program itself provides no Node-API, and libm exports other
-// things only: both are passed over, and with no host left each candidate
-// says why it failed.
-TEST(HostLibraryTest, TakesTheFirstCandidateExportingCreateInt32OrSaysWhyEachFailed) {
+// things only: both are passed over.
+TEST(HostLibraryTest, TakesTheFirstCandidateExportingCreateInt32) {
   const HostCandidate candidates[] = {
       {Mode::MainProgram, nullptr},
-      {Mode::AlreadyLoaded, "libtarvix-never-loaded.so"},
       {Mode::LoadByName, "libm.so.6"},
       {Mode::LoadByName, TARVIX_NAPI_HOST_PATH},
   };
@@ -28,13 +26,6 @@ TEST(HostLibraryTest, TakesTheFirstCandidateExportingCreateInt32OrSaysWhyEachFai
   ASSERT_TRUE(host.ok()) << host.error();
   EXPECT_NE(host->find("napi_create_int32"), nullptr);
   EXPECT_EQ(host->find("napi_throw"), nullptr);
-
-  auto none = open_host({candidates, 3});
-  ASSERT_FALSE(none.ok());
-  for (const char* part : {"main program: ", "napi_create_int32",
-                           "libtarvix-never-loaded.so (if loaded): ", "libm.so.6: "}) {
-    EXPECT_NE(none.error().find(part), std::string::npos) << part << " in " << none.error();
-  }
 }
 
 // This test program provides no Node-API, so registration cannot bind it and
@@ -54,22 +45,15 @@ HostFunction find_in(const char* name, void* library) {
   return static_cast<const HostLibrary*>(library)->find(name);
 }
 
-// Before binding, and for functions the host lacks, each call prints one
-// line naming the function and succeeds without touching its result.
+// A function the host lacks prints one line naming it and succeeds without
+// touching its result.
 TEST(BindingTableTest, BoundFunctionsReachTheHostAndMissingOnesKeepTheirFallback) {
-  const auto untouched = reinterpret_cast<napi_value>(std::intptr_t{7});
-  napi_value value = untouched;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(api().napi_create_int32(nullptr, 1, &value), napi_ok);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Node-API symbol napi_create_int32 has not been loaded\n");
-  EXPECT_EQ(value, untouched);
-
   const HostCandidate candidate{Mode::LoadByName, TARVIX_NAPI_HOST_PATH};
   auto host = open_host({&candidate, 1});
   ASSERT_TRUE(host.ok()) << host.error();
   bind_table(find_in, &*host);
   ::testing::internal::CaptureStderr();
+  napi_value value = nullptr;
   EXPECT_EQ(api().napi_create_int32(nullptr, 1234, &value), napi_ok);
   EXPECT_EQ(value, reinterpret_cast<napi_value>(std::intptr_t{1234}));
   EXPECT_EQ(api().napi_get_undefined(nullptr, &value), napi_generic_failure);  // the host's answer
