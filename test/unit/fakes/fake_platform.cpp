@@ -197,7 +197,9 @@ std::optional<PlatformError> FakePlatform::enter(const std::string& call,
   if (gates_.count(call) > 0) {
     ++waiting_[call];
     changed_.notify_all();
-    changed_.wait(lock, [&] { return gates_.count(call) == 0; });
+    // Bounded, so that a test whose capture went another way fails instead
+    // of hanging at a gate nobody opens.
+    changed_.wait_for(lock, kWaitLimit, [&] { return gates_.count(call) == 0; });
     --waiting_[call];
   }
   if (auto failure = take_failure_locked(entry)) return failure;

@@ -67,7 +67,8 @@ class FakePlatform : public platform::portable::PortablePlatform {
   // Row pitch of staging textures is 4 * width rounded up to `alignment`,
   // or with `short_rows` one pixel less than a row of the frame.
   void set_staging_rows(std::uint32_t alignment, bool short_rows = false);
-  // Calls named `call` wait at the gate until it is opened.
+  // Calls named `call` wait at the gate until it is opened (or a generous
+  // time has passed).
   void hold(std::string call);
   void open(const std::string& call);
 
