@@ -1,7 +1,5 @@
 #include "fakes/fake_capture_service.h"
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "fakes/fake_platform.h"
@@ -166,13 +164,7 @@ bool FakePool::live_for(platform::WindowHandle window) const {
   return !closed_ && window_ == window;
 }
 
-std::size_t FakePool::waiting() const {
-  std::lock_guard lock(mutex_);
-  return frames_.size();
-}
-
-bool FakePool::push(platform::SizeInt32 content, const std::vector<std::uint8_t>& pixels,
-                    std::uint32_t row_pitch) {
+bool FakePool::push(platform::SizeInt32 content) {
   platform::TextureDesc desc{};
   std::uint8_t seed = 0;
   {
@@ -182,20 +174,12 @@ bool FakePool::push(platform::SizeInt32 content, const std::vector<std::uint8_t>
                         static_cast<std::uint32_t>(size_.height), platform::kPixelFormatBgra8);
     seed = static_cast<std::uint8_t>(sequence_++);
   }
-  const std::uint32_t tight = desc.width * 4;
-  const std::uint32_t pitch = std::max(row_pitch, tight);
+  const std::uint32_t pitch = desc.width * 4;
   // Made outside the pool's lock: textures report to the platform.
   auto texture = std::make_shared<FakeTexture>(platform_, desc, pitch);
   for (std::uint32_t y = 0; y < desc.height; ++y) {
-    std::uint8_t* row = texture->bytes().data() + std::size_t{y} * pitch;
-    if (pixels.size() >= std::size_t{tight} * desc.height) {
-      std::memcpy(row, pixels.data() + std::size_t{y} * tight, tight);
-    } else {
-      for (std::uint32_t x = 0; x < tight; ++x)
-        row[x] = static_cast<std::uint8_t>(seed + x + y);
-    }
-    // Padding that must never be mistaken for pixels.
-    std::memset(row + tight, 0xEE, pitch - tight);
+    for (std::uint32_t x = 0; x < pitch; ++x)
+      texture->bytes()[std::size_t{y} * pitch + x] = static_cast<std::uint8_t>(seed + x + y);
   }
   auto frame = std::make_shared<FakeFrame>(platform_, content, std::move(texture));
   {

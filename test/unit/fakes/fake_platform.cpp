@@ -68,11 +68,11 @@ std::shared_ptr<FakePool> FakePlatform::live_pool(platform::WindowHandle window)
   return nullptr;
 }
 
-bool FakePlatform::push_frame(platform::WindowHandle window, FakeFrameSpec spec) {
+bool FakePlatform::push_frame(platform::WindowHandle window) {
   std::shared_ptr<FakePool> pool = live_pool(window);
   auto content = window_size(window);
   if (!pool || !content) return false;
-  return pool->push(*content, spec.pixels, spec.row_pitch);
+  return pool->push(*content);
 }
 
 void FakePlatform::fail(std::string call, PlatformError error, int skip, int times) {
@@ -145,11 +145,6 @@ bool FakePlatform::wait_until(const std::function<bool()>& ready) const {
       return ready();
     }
   }
-}
-
-std::size_t FakePlatform::frames_waiting(platform::WindowHandle window) const {
-  auto pool = live_pool(window);
-  return pool ? pool->waiting() : 0;
 }
 
 int FakePlatform::live_textures() const {
