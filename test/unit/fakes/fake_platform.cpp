@@ -19,10 +19,6 @@ PlatformError no_window() {
   return {platform::hresult_from_win32(1400), "Invalid window handle."};
 }
 
-std::string feature_level_text(platform::FeatureLevel level) {
-  return std::to_string(static_cast<unsigned>(level));
-}
-
 }  // namespace
 
 FakePlatform::FakePlatform() = default;
@@ -304,7 +300,6 @@ PlatformResult<platform::DeviceCreation> FakePlatform::create_device(
                              "The specified device interface or "
                              "feature level is not supported."}};
   }
-  enter("create_device:level", feature_level_text(*reached));
   platform::DeviceCreation made;
   made.level = *reached;
   made.device = std::make_shared<FakeDevice>(*this);
@@ -356,11 +351,6 @@ PlatformResult<void> FakePlatform::post_thread_message(platform::ThreadId thread
     enter("post_thread_message:no queue");
   }
   return posted;
-}
-
-void FakePlatform::post_quit_message(int exit_code) {
-  enter("post_quit_message");
-  PortablePlatform::post_quit_message(exit_code);
 }
 
 PlatformResult<platform::Rect> FakePlatform::extended_frame_bounds(platform::WindowHandle window) {

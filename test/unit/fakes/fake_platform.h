@@ -99,7 +99,6 @@ class FakePlatform : public platform::portable::PortablePlatform {
   platform::PlatformResult<void> post_thread_message(platform::ThreadId thread, std::uint32_t id,
                                                      std::uintptr_t wparam,
                                                      std::intptr_t lparam) override;
-  void post_quit_message(int exit_code) override;
   platform::PlatformResult<platform::Rect> extended_frame_bounds(
       platform::WindowHandle window) override;
   platform::PlatformResult<platform::Rect> client_rect(platform::WindowHandle window) override;
