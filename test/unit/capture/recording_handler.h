@@ -59,8 +59,6 @@ class RecordingHandler final : public CaptureHandler {
     probe_->destroyed = true;
     probe_->changed.notify_all();
   }
-  RecordingHandler(const RecordingHandler&) = delete;
-  RecordingHandler& operator=(const RecordingHandler&) = delete;
 
   HandlerResult handle_frame(CaptureFrame& frame, FrameControl& control) override {
     FrameSeen seen = look_at(frame);  // the MappedFrame is released again here
@@ -86,15 +84,12 @@ class RecordingHandler final : public CaptureHandler {
   static FrameSeen look_at(CaptureFrame& frame) {
     FrameSeen seen{frame.width(), frame.height(), frame.title_bar_height(), 0, {}, {}};
     auto mapped = frame.read_back();
-    if (!mapped) {
-      seen.read_back_error = display(mapped.error());
-      return seen;
-    }
-    seen.row_pitch = mapped->row_pitch();
-    for (std::uint32_t y = 0; y < mapped->height(); ++y) {
+    if (!mapped) seen.read_back_error = display(mapped.error());
+    for (std::uint32_t y = 0; mapped && y < mapped->height(); ++y) {
       const std::uint8_t* row = mapped->data() + std::size_t{y} * mapped->row_pitch();
       seen.rows.insert(seen.rows.end(), row, row + std::size_t{mapped->width()} * 4);
     }
+    if (mapped) seen.row_pitch = mapped->row_pitch();
     return seen;
   }
 

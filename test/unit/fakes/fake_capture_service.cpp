@@ -1,7 +1,5 @@
 #include "fakes/fake_capture_service.h"
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "fakes/fake_platform.h"
@@ -66,10 +64,8 @@ PlatformResult<void> FakeItem::remove_closed(platform::EventToken token) {
 
 bool FakeItem::raise_closed() {
   return queue_->try_enqueue([self = shared_from_this()] {
-    for (auto& handler : self->handlers_.snapshot()) {
-      auto result = handler();
-      if (!result) self->platform_.enter("item.closed_failed");
-    }
+    for (auto& handler : self->handlers_.snapshot())
+      (void)handler();
   });
 }
 
@@ -81,10 +77,17 @@ PlatformResult<void> FakeSession::call(const std::string& name, const std::strin
 PlatformResult<void> FakeSession::start_capture() {
   return call("start_capture", {});
 }
+// On a system without the property the setter is not there to call.
 PlatformResult<void> FakeSession::set_cursor_capture_enabled(bool enabled) {
+  if (platform_.null_result("is_property_present:IsCursorCaptureEnabled")) {
+    return Err{PlatformError{platform::kNoInterface, "no cursor property"}};
+  }
   return call("set_cursor_capture_enabled", enabled ? "true" : "false");
 }
 PlatformResult<void> FakeSession::set_border_required(bool required) {
+  if (platform_.null_result("is_property_present:IsBorderRequired")) {
+    return Err{PlatformError{platform::kNoInterface, "no border property"}};
+  }
   return call("set_border_required", required ? "true" : "false");
 }
 PlatformResult<void> FakeSession::set_include_secondary_windows(bool include) {
@@ -159,40 +162,22 @@ bool FakePool::live_for(platform::WindowHandle window) const {
   return !closed_ && window_ == window;
 }
 
-std::size_t FakePool::waiting() const {
-  std::lock_guard lock(mutex_);
-  return frames_.size();
-}
-
-bool FakePool::push(platform::SizeInt32 content, const std::vector<std::uint8_t>& pixels,
-                    std::uint32_t row_pitch) {
+bool FakePool::push(platform::SizeInt32 content) {
   platform::TextureDesc desc{};
   std::uint8_t seed = 0;
   {
     std::lock_guard lock(mutex_);
     if (closed_) return false;
-    desc.width = static_cast<std::uint32_t>(size_.width);
-    desc.height = static_cast<std::uint32_t>(size_.height);
+    desc = texture_desc(static_cast<std::uint32_t>(size_.width),
+                        static_cast<std::uint32_t>(size_.height), platform::kPixelFormatBgra8);
     seed = static_cast<std::uint8_t>(sequence_++);
   }
-  desc.mip_levels = 1;
-  desc.array_size = 1;
-  desc.format = platform::kPixelFormatBgra8;
-  desc.sample_count = 1;
-  const std::uint32_t tight = desc.width * 4;
-  const std::uint32_t pitch = std::max(row_pitch, tight);
+  const std::uint32_t pitch = desc.width * 4;
   // Made outside the pool's lock: textures report to the platform.
   auto texture = std::make_shared<FakeTexture>(platform_, desc, pitch);
   for (std::uint32_t y = 0; y < desc.height; ++y) {
-    std::uint8_t* row = texture->bytes().data() + std::size_t{y} * pitch;
-    if (pixels.size() >= std::size_t{tight} * desc.height) {
-      std::memcpy(row, pixels.data() + std::size_t{y} * tight, tight);
-    } else {
-      for (std::uint32_t x = 0; x < tight; ++x)
-        row[x] = static_cast<std::uint8_t>(seed + x + y);
-    }
-    // Padding that must never be mistaken for pixels.
-    std::memset(row + tight, 0xEE, pitch - tight);
+    for (std::uint32_t x = 0; x < pitch; ++x)
+      texture->bytes()[std::size_t{y} * pitch + x] = static_cast<std::uint8_t>(seed + x + y);
   }
   auto frame = std::make_shared<FakeFrame>(platform_, content, std::move(texture));
   {

@@ -111,11 +111,9 @@ class FakePool final : public platform::FramePool, public std::enable_shared_fro
   platform::PlatformResult<void> close() override;
 
   bool live_for(platform::WindowHandle window) const;
-  // Queues a frame of the pool's size showing `content`, then raises
+  // Queues a frame of the pool's size whose content is `content` big, then raises
   // FrameArrived. False once the pool is closed or its queue is gone.
-  bool push(platform::SizeInt32 content, const std::vector<std::uint8_t>& pixels,
-            std::uint32_t row_pitch);
-  std::size_t waiting() const;
+  bool push(platform::SizeInt32 content);
 
  private:
   FakePlatform& platform_;

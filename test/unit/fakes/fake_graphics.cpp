@@ -10,6 +10,18 @@ namespace tarvix::capture::fakes {
 
 using platform::PlatformError;
 
+platform::TextureDesc texture_desc(std::uint32_t width, std::uint32_t height,
+                                   platform::PixelFormat format) {
+  platform::TextureDesc desc{};
+  desc.width = width;
+  desc.height = height;
+  desc.mip_levels = 1;
+  desc.array_size = 1;
+  desc.format = format;
+  desc.sample_count = 1;
+  return desc;
+}
+
 FakeTexture::FakeTexture(FakePlatform& platform, platform::TextureDesc desc,
                          std::uint32_t row_pitch)
     : platform_(platform),

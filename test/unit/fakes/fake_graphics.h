@@ -12,6 +12,10 @@ namespace tarvix::capture::fakes {
 
 class FakePlatform;
 
+// A plain 2D texture: one mip level, one sample.
+platform::TextureDesc texture_desc(std::uint32_t width, std::uint32_t height,
+                                   platform::PixelFormat format);
+
 class FakeTexture final : public platform::Texture {
  public:
   FakeTexture(FakePlatform& platform, platform::TextureDesc desc, std::uint32_t row_pitch);

@@ -19,10 +19,6 @@ PlatformError no_window() {
   return {platform::hresult_from_win32(1400), "Invalid window handle."};
 }
 
-std::string feature_level_text(platform::FeatureLevel level) {
-  return std::to_string(static_cast<unsigned>(level));
-}
-
 }  // namespace
 
 FakePlatform::FakePlatform() = default;
@@ -68,11 +64,11 @@ std::shared_ptr<FakePool> FakePlatform::live_pool(platform::WindowHandle window)
   return nullptr;
 }
 
-bool FakePlatform::push_frame(platform::WindowHandle window, FakeFrameSpec spec) {
+bool FakePlatform::push_frame(platform::WindowHandle window) {
   std::shared_ptr<FakePool> pool = live_pool(window);
   auto content = window_size(window);
   if (!pool || !content) return false;
-  return pool->push(*content, spec.pixels, spec.row_pitch);
+  return pool->push(*content);
 }
 
 void FakePlatform::fail(std::string call, PlatformError error, int skip, int times) {
@@ -147,11 +143,6 @@ bool FakePlatform::wait_until(const std::function<bool()>& ready) const {
   }
 }
 
-std::size_t FakePlatform::frames_waiting(platform::WindowHandle window) const {
-  auto pool = live_pool(window);
-  return pool ? pool->waiting() : 0;
-}
-
 int FakePlatform::live_textures() const {
   std::lock_guard lock(mutex_);
   return live_textures_;
@@ -197,7 +188,9 @@ std::optional<PlatformError> FakePlatform::enter(const std::string& call,
   if (gates_.count(call) > 0) {
     ++waiting_[call];
     changed_.notify_all();
-    changed_.wait(lock, [&] { return gates_.count(call) == 0; });
+    // Bounded, so that a test whose capture went another way fails instead
+    // of hanging at a gate nobody opens.
+    changed_.wait_for(lock, kWaitLimit, [&] { return gates_.count(call) == 0; });
     --waiting_[call];
   }
   if (auto failure = take_failure_locked(entry)) return failure;
@@ -307,7 +300,6 @@ PlatformResult<platform::DeviceCreation> FakePlatform::create_device(
                              "The specified device interface or "
                              "feature level is not supported."}};
   }
-  enter("create_device:level", feature_level_text(*reached));
   platform::DeviceCreation made;
   made.level = *reached;
   made.device = std::make_shared<FakeDevice>(*this);
@@ -359,11 +351,6 @@ PlatformResult<void> FakePlatform::post_thread_message(platform::ThreadId thread
     enter("post_thread_message:no queue");
   }
   return posted;
-}
-
-void FakePlatform::post_quit_message(int exit_code) {
-  enter("post_quit_message");
-  PortablePlatform::post_quit_message(exit_code);
 }
 
 PlatformResult<platform::Rect> FakePlatform::extended_frame_bounds(platform::WindowHandle window) {

@@ -1,7 +1,7 @@
 // A scripted capture platform for unit tests. It keeps windows with a size,
-// frame bounds, client rectangle and dpi; produces frames with chosen pixels
-// and row pitch; resizes and closes windows on command; fails any call on
-// request; and records the calls made so tests can check their order.
+// frame bounds, client rectangle and dpi; produces frames showing a pattern
+// that differs per frame; resizes and closes windows on command; fails any
+// call on request; and records the calls made so tests can check their order.
 // Thread messages and the dispatcher queue are the portable ones, so events
 // reach the capture thread's pump exactly as with a real backend.
 #pragma once
@@ -30,14 +30,6 @@ struct FakeWindow {
   std::uint32_t dpi = 96;
 };
 
-struct FakeFrameSpec {
-  // Tightly packed BGRA rows at the pool's size; empty gives a pattern that
-  // differs per frame.
-  std::vector<std::uint8_t> pixels;
-  // Row pitch of the frame's texture; 0 means 4 * width.
-  std::uint32_t row_pitch = 0;
-};
-
 class FakePool;
 class FakeItem;
 
@@ -54,7 +46,7 @@ class FakePlatform : public platform::portable::PortablePlatform {
   bool close_window(platform::WindowHandle window);
   // Queues a frame in the window's live pool and raises FrameArrived through
   // the pool's dispatcher queue. False when the window has no live pool.
-  bool push_frame(platform::WindowHandle window, FakeFrameSpec spec = {});
+  bool push_frame(platform::WindowHandle window);
 
   // Fails calls named `call` (as they appear in calls(), with or without the
   // ":argument" suffix) after letting `skip` through, `times` times (-1:
@@ -67,7 +59,8 @@ class FakePlatform : public platform::portable::PortablePlatform {
   // Row pitch of staging textures is 4 * width rounded up to `alignment`,
   // or with `short_rows` one pixel less than a row of the frame.
   void set_staging_rows(std::uint32_t alignment, bool short_rows = false);
-  // Calls named `call` wait at the gate until it is opened.
+  // Calls named `call` wait at the gate until it is opened (or a generous
+  // time has passed).
   void hold(std::string call);
   void open(const std::string& call);
 
@@ -78,7 +71,6 @@ class FakePlatform : public platform::portable::PortablePlatform {
   int waiting_at(const std::string& call) const;
   // Waits (bounded generously) until `ready` holds; rechecked after each call.
   bool wait_until(const std::function<bool()>& ready) const;
-  std::size_t frames_waiting(platform::WindowHandle window) const;
   int live_textures() const;
   int mapped_textures() const;
   // The thread that last created a dispatcher queue (the capture thread).
@@ -107,7 +99,6 @@ class FakePlatform : public platform::portable::PortablePlatform {
   platform::PlatformResult<void> post_thread_message(platform::ThreadId thread, std::uint32_t id,
                                                      std::uintptr_t wparam,
                                                      std::intptr_t lparam) override;
-  void post_quit_message(int exit_code) override;
   platform::PlatformResult<platform::Rect> extended_frame_bounds(
       platform::WindowHandle window) override;
   platform::PlatformResult<platform::Rect> client_rect(platform::WindowHandle window) override;

@@ -14,9 +14,9 @@ namespace {
 
 using Mode = HostCandidate::Mode;
 
-TEST(HostLibraryTest, AcceptsTheFirstCandidateThatExportsCreateInt32) {
-  // The test program itself provides no Node-API, and libm exports other
-  // things only: both are passed over.
+// The test program itself provides no Node-API, and libm exports other
+// things only: both are passed over.
+TEST(HostLibraryTest, TakesTheFirstCandidateExportingCreateInt32) {
   const HostCandidate candidates[] = {
       {Mode::MainProgram, nullptr},
       {Mode::LoadByName, "libm.so.6"},
@@ -26,22 +26,6 @@ TEST(HostLibraryTest, AcceptsTheFirstCandidateThatExportsCreateInt32) {
   ASSERT_TRUE(host.ok()) << host.error();
   EXPECT_NE(host->find("napi_create_int32"), nullptr);
   EXPECT_EQ(host->find("napi_throw"), nullptr);
-}
-
-TEST(HostLibraryTest, NoAcceptedCandidateGivesTheLoaderErrorOfEach) {
-  const HostCandidate candidates[] = {
-      {Mode::MainProgram, nullptr},
-      {Mode::AlreadyLoaded, "libtarvix-never-loaded.so"},
-      {Mode::LoadByName, "/nonexistent/libnode.so"},
-  };
-  auto host = open_host(candidates);
-  ASSERT_FALSE(host.ok());
-  const std::string& error = host.error();
-  for (const char* part :
-       {"main program: ", "napi_create_int32", "libtarvix-never-loaded.so (if loaded): ",
-        "/nonexistent/libnode.so: ", "No such file or directory"}) {
-    EXPECT_NE(error.find(part), std::string::npos) << part << " in " << error;
-  }
 }
 
 // This test program provides no Node-API, so registration cannot bind it and
@@ -61,45 +45,24 @@ HostFunction find_in(const char* name, void* library) {
   return static_cast<const HostLibrary*>(library)->find(name);
 }
 
-class BindingTableTest : public ::testing::Test {
- protected:
-  void TearDown() override { reset_table(); }
-};
-
-// Before binding, and for functions the host lacks, each call prints one
-// line and succeeds without touching its result.
-TEST_F(BindingTableTest, BoundFunctionsReachTheHostAndMissingOnesKeepTheirFallback) {
-  const auto untouched = reinterpret_cast<napi_value>(std::intptr_t{7});
-  napi_value value = untouched;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(api().napi_get_undefined(nullptr, &value), napi_ok);
-  EXPECT_EQ(api().napi_create_int32(nullptr, 1, &value), napi_ok);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Node-API symbol napi_get_undefined has not been loaded\n"
-            "Node-API symbol napi_create_int32 has not been loaded\n");
-  EXPECT_EQ(value, untouched);
-
+// A function the host lacks prints one line naming it and succeeds without
+// touching its result.
+TEST(BindingTableTest, BoundFunctionsReachTheHostAndMissingOnesKeepTheirFallback) {
   const HostCandidate candidate{Mode::LoadByName, TARVIX_NAPI_HOST_PATH};
   auto host = open_host({&candidate, 1});
   ASSERT_TRUE(host.ok()) << host.error();
   bind_table(find_in, &*host);
   ::testing::internal::CaptureStderr();
+  napi_value value = nullptr;
   EXPECT_EQ(api().napi_create_int32(nullptr, 1234, &value), napi_ok);
   EXPECT_EQ(value, reinterpret_cast<napi_value>(std::intptr_t{1234}));
-  EXPECT_EQ(api().napi_get_undefined(nullptr, &value), napi_generic_failure);
-  bool pending = false;
-  EXPECT_EQ(api().napi_is_exception_pending(nullptr, &pending), napi_ok);
-  EXPECT_TRUE(pending);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-
-  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(api().napi_get_undefined(nullptr, &value), napi_generic_failure);  // the host's answer
   napi_valuetype type = napi_null;
   EXPECT_EQ(api().napi_typeof(nullptr, nullptr, &type), napi_ok);
-  EXPECT_EQ(api().napi_throw(nullptr, nullptr), napi_ok);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Node-API symbol napi_typeof has not been loaded\n"
-            "Node-API symbol napi_throw has not been loaded\n");
+            "Node-API symbol napi_typeof has not been loaded\n");
   EXPECT_EQ(type, napi_null);
+  reset_table();
 }
 
 }  // namespace
