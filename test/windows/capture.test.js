@@ -11,41 +11,38 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
+const { setTimeout: sleep } = require('node:timers/promises');
 const { check, handleBuffer, summary, runChecks } = require('./checks');
 
 const addon = require(process.env.TARVIX_ADDON);
 const window = handleBuffer(process.env.TARVIX_TEST_WINDOW);
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Polls until `ready` gives a truthy value; a fault fails within the bound.
-async function until(what, ready, ms = 30000) {
-  for (const end = Date.now() + ms; ;) {
-    const value = ready();
-    if (value) return value;
+async function until(what, ready) {
+  for (const end = Date.now() + 30000; !ready(); await sleep(50)) {
     if (Date.now() > end) assert.fail(`timed out waiting for ${what}`);
-    await sleep(50);
   }
 }
 
 // Runs `body` with the doubles scripted by `script` (TARVIX_DOUBLES_<key>)
-// and a fresh call log; body gets a reader of the log's lines.
+// and a fresh call log; body gets a reader of the log's lines, each
+// { thread, text }.
 const scriptKeys = ['PROFILE', 'FAIL', 'SIZE', 'ALPHA', 'CLOSE', 'COUNT', 'LOG'];
 let logs = 0;
 async function scripted(script, body) {
   const log = path.join(process.env.TARVIX_DOUBLES_DIR, `calls-${++logs}.log`);
-  for (const key of scriptKeys) delete process.env[`TARVIX_DOUBLES_${key}`];
-  for (const [key, value] of Object.entries({ ...script, LOG: log })) {
-    process.env[`TARVIX_DOUBLES_${key}`] = String(value);
-  }
+  const set = (entries) => entries.forEach(([key, value]) => { process.env[`TARVIX_DOUBLES_${key}`] = value; });
+  scriptKeys.forEach((key) => delete process.env[`TARVIX_DOUBLES_${key}`]);
+  set(Object.entries({ ...script, LOG: log }));
   const calls = () => (fs.existsSync(log) ? fs.readFileSync(log, 'utf8') : '')
     .split(/\r?\n/).filter(Boolean).map((line) => {
-      const space = line.indexOf(' ');
-      return { thread: line.slice(0, space), text: line.slice(space + 1) };
+      const [, thread, text] = line.match(/^(\S+) (.*)$/);
+      return { thread, text };
     });
   try {
-    return await body(calls);
+    return await body(calls, set);
   } finally {
-    for (const key of scriptKeys) delete process.env[`TARVIX_DOUBLES_${key}`];
+    scriptKeys.forEach((key) => delete process.env[`TARVIX_DOUBLES_${key}`]);
   }
 }
 
@@ -56,9 +53,8 @@ const count = (calls, prefix) => texts(calls).filter((t) => t.startsWith(prefix)
 function assertInOrder(lines, expected) {
   let at = 0;
   for (const prefix of expected) {
-    const found = lines.findIndex((line, i) => i >= at && line.startsWith(prefix));
-    assert.ok(found >= 0, `missing or out of order: ${prefix}\n  calls: ${lines.join(' | ')}`);
-    at = found + 1;
+    at = lines.findIndex((line, i) => i >= at && line.startsWith(prefix)) + 1;
+    assert.ok(at > 0, `missing or out of order: ${prefix}\n  calls: ${lines.join(' | ')}`);
   }
 }
 
@@ -74,10 +70,11 @@ function assertNothingLeft(calls) {
   assert.equal(count(calls, 'queue.work_after_shutdown'), 0);
 }
 
-async function capture(id, calls, frames = 3) {
+async function capture(id, calls, frames = 3, during = async () => {}) {
   addon.ndiOutputStart(window, id, id);
   try {
     await until(`${frames} frames`, () => count(calls, 'pool.frame') >= frames);
+    await during();
   } finally {
     assert.equal(addon.ndiOutputStop(id), undefined);
   }
@@ -91,10 +88,10 @@ check('a window of another process goes out in straight alpha, and a stop tears 
     // The window's 306090 (capture_phase.sh) at alpha 192, BGRA in straight alpha.
     assert.deepEqual(source.center_pixel, [191, 128, 64, 192]);
     const lines = texts(calls);
-    for (const put of ['session.put_IsCursorCaptureEnabled 0', 'session.put_IsBorderRequired 0']) {
-      assert.ok(lines.includes(put), put);
+    for (const call of ['session.put_IsCursorCaptureEnabled 0', 'session.put_IsBorderRequired 0',
+      'dwm.DwmGetWindowAttribute extended frame bounds awareness=2']) {
+      assert.ok(lines.includes(call), call);
     }
-    assert.ok(lines.includes('dwm.DwmGetWindowAttribute extended frame bounds awareness=2'), 'per-monitor dpi');
     // Handlers gone and pool and session closed before the queue shuts down;
     // the queue shut down before its thread ended.
     assertInOrder(lines, ['session.StartCapture', 'pool.remove_FrameArrived', 'pool.Close',
@@ -105,15 +102,11 @@ check('a window of another process goes out in straight alpha, and a stop tears 
   }));
 
 check('a resize drops one frame, then frames come at the new size',
-  () => scripted({}, async (calls) => {
-    addon.ndiOutputStart(window, 'resize', 'resize');
-    try {
-      await until('frames', () => count(calls, 'pool.frame') >= 4);
-      process.env.TARVIX_DOUBLES_SIZE = '200x150';
+  () => scripted({}, async (calls, set) => {
+    await capture('resize', calls, 4, async () => {
+      set([['SIZE', '200x150']]);
       await until('frames at 200x150', () => count(calls, 'pool.frame 200x150 content=200x150') >= 4);
-    } finally {
-      assert.equal(addon.ndiOutputStop('resize'), undefined);
-    }
+    });
     const frames = texts(calls).filter((t) => t.startsWith('pool.frame '));
     const mismatched = frames.filter((t) => !/^pool\.frame (\S+) content=\1$/.test(t));
     assert.equal(mismatched.length, 1, frames.join(' | '));
@@ -130,15 +123,15 @@ check('a resize drops one frame, then frames come at the new size',
 // must end the capture with that error, not leave it without frames.
 check('a closed window or a lost source ends the capture on its own', async () => {
   const endings = [
-    { script: { CLOSE: 1 }, stopped: undefined },
-    { script: { FAIL: 'TryGetNextFrame=0x80010108' },
-      stopped: /^Windows capture error: Frame handler error: Windows API error: .*\(0x80010108\)$/ },
+    [['CLOSE', '1']],
+    [['FAIL', 'TryGetNextFrame=0x80010108'],
+      /^Windows capture error: Frame handler error: Windows API error: .*\(0x80010108\)$/],
   ];
-  for (const { script, stopped } of endings) {
-    await scripted({}, async (calls) => {
+  for (const [script, stopped] of endings) {
+    await scripted({}, async (calls, set) => {
       addon.ndiOutputStart(window, 'ending', 'ending');
       await until('a frame', () => count(calls, 'pool.frame') >= 1);
-      for (const [key, value] of Object.entries(script)) process.env[`TARVIX_DOUBLES_${key}`] = value;
+      set(script);
       await until('the capture thread to end', () => count(calls, 'queue.thread_ended') === 1);
       if (stopped) {
         assert.throws(() => addon.ndiOutputStop('ending'), { message: stopped });
@@ -170,15 +163,11 @@ check('a window closing during a stop leaves the stop quiet and the queue shut d
 
 check('Windows 10 without the border or cursor property still captures, skipping that setting',
   async () => {
-    const profiles = [
-      { profile: 'win10-22h2', set: ['IsCursorCaptureEnabled'], skipped: ['IsBorderRequired'] },
-      { profile: 'win10-1903', set: [], skipped: ['IsCursorCaptureEnabled', 'IsBorderRequired'] },
-    ];
-    for (const { profile, set, skipped } of profiles) {
+    for (const [profile, puts] of [['win10-22h2', 1], ['win10-1903', 0]]) {
       await scripted({ PROFILE: profile }, async (calls) => {
         await capture(profile, calls, 1);
-        for (const name of set) assert.equal(count(calls, `session.put_${name} 0`), 1, profile);
-        for (const name of skipped) assert.equal(count(calls, `session.put_${name}`), 0, profile);
+        assert.equal(count(calls, 'session.put_IsCursorCaptureEnabled 0'), puts, profile);
+        assert.equal(count(calls, 'session.put_IsBorderRequired'), 0, profile);
         assertNothingLeft(calls);
       });
     }
@@ -187,12 +176,12 @@ check('Windows 10 without the border or cursor property still captures, skipping
 check('a start that fails leaves nothing registered and no queue running', async () => {
   const windowsError = (code) => new RegExp(`^Graphics capture error: Windows API error: .*\\(${code}\\)$`);
   const failures = [
-    { fail: 'put_IsBorderRequired=0x80070057', error: windowsError('0x80070057') },
-    { fail: 'CreateForWindow=0x80004005', error: /^Failed to convert item to `GraphicsCaptureItem`$/ },
-    { fail: 'Create=0x8007000E', error: windowsError('0x8007000[Ee]') },
-    { fail: 'StartCapture=0x80070005', error: windowsError('0x80070005') },
+    ['put_IsBorderRequired=0x80070057', windowsError('0x80070057')],
+    ['CreateForWindow=0x80004005', /^Failed to convert item to `GraphicsCaptureItem`$/],
+    ['Create=0x8007000E', windowsError('0x8007000[Ee]')],
+    ['StartCapture=0x80070005', windowsError('0x80070005')],
   ];
-  for (const { fail, error } of failures) {
+  for (const [fail, error] of failures) {
     await scripted({ FAIL: fail }, async (calls) => {
       // Twice: a start that stayed registered would return at once the second time.
       for (let i = 0; i < 2; ++i) {
