@@ -9,10 +9,10 @@ const path = require('node:path');
 const cases = [];
 const check = (name, body) => cases.push({ name, body });
 
-function handleBuffer(handle, length = 8) {
+function handleBuffer(handle) {
   const bytes = Buffer.alloc(8);
   bytes.writeBigUInt64LE(BigInt(handle));
-  return bytes.subarray(0, length);
+  return bytes;
 }
 
 function summary(sourceName) {

@@ -79,6 +79,18 @@ result('the frame number never goes back and advances on at least 3 frames in 4'
   back < 0 ? `${repeats.length} repeats in ${markers.length} frames` :
     `frames ${back} and ${back + 1}: ${markers[back]} then ${markers[back + 1]}`);
 
+// Paint-to-receive latency (printed, never asserted): a frame's receipt
+// against the latest painting of its number before it.
+const paints = sent.filter((l) => 'sent' in l);
+const latencies = videos.map((v, i) => paints.filter((l) => l.sent % span === markers[i] && l.t <= v.t)
+  .pop()).map((paint, i) => paint && (videos[i].t - paint.t) / 1000).filter((ms) => ms !== undefined)
+  .sort((a, b) => a - b);
+const at = (p) => latencies[Math.min(latencies.length - 1, Math.floor(p * latencies.length))];
+if (latencies.length) {
+  console.log(`# paint-to-receive latency over ${latencies.length} frames: median ` +
+    `${at(0.5).toFixed(2)} ms, p95 ${at(0.95).toFixed(2)} ms`);
+}
+
 result(`audio arrives as ${expect.rate} Hz, 2 planar channels, ${expect.block} samples a block`,
   every(audios, (a) => a.rate === expect.rate && a.channels === 2 &&
     a.samples === expect.block && a.stride === 4 * expect.block));

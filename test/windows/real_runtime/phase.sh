@@ -43,11 +43,6 @@ if [ ! -f "$sdk/ndi_runtime_3_5.dll" ] || [ ! -f "$sdk/include/Processing.NDI.Li
     mv "$download/package/lib/win_x64/Processing.NDI.Lib.x64.dll" "$sdk/ndi_runtime_3_5.dll"
   rm -rf "$download"
 fi
-[ -f "$sdk/ndi_runtime_3_5.dll" ] && [ -f "$sdk/include/Processing.NDI.Lib.h" ] &&
-  [ -f "$doubles/CoreMessaging.dll" ]
-result "the NDI 3.5.9 runtime and headers are in the cache, the capture doubles built" $?
-[ "$failed" -eq 0 ] || finish
-
 # The shim sits under the runtime's own name next to the programs, the real
 # runtime beside it under another name.
 bin=$work/bin
@@ -55,20 +50,14 @@ rm -rf "$work" && mkdir -p "$bin" && cp "$sdk/ndi_runtime_3_5.dll" "$bin/"
 flags=(-std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror -DNDILIB_CPP_DEFAULT_CONSTRUCTORS=0
   -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 -static -static-libgcc -static-libstdc++)
 cxx() { nice -n 10 "$mingw-g++-posix" "${flags[@]}" "$@"; }
-cxx -shared -isystem "$sdk/include" -o "$bin/Processing.NDI.Lib.x64.dll" \
-  "$shim_src/ndi_runtime_shim.cpp" "$shim_src/port_close_fix.cpp" "$shim_src/exports.def" &&
+[ -f "$bin/ndi_runtime_3_5.dll" ] && [ -f "$sdk/include/Processing.NDI.Lib.h" ] &&
+  [ -f "$doubles/CoreMessaging.dll" ] && cxx -shared -isystem "$sdk/include" -o "$bin/Processing.NDI.Lib.x64.dll" \
+    "$shim_src/ndi_runtime_shim.cpp" "$shim_src/port_close_fix.cpp" "$shim_src/exports.def" &&
   cxx -isystem "$sdk/include" -I"$shim_src" -o "$bin/receiver.exe" "$here/helpers/receiver.cpp" \
-  "$shim_src/port_close_fix.cpp" &&
+    "$shim_src/port_close_fix.cpp" &&
   cxx -mwindows -o "$bin/pattern_window.exe" "$here/helpers/pattern_window.cpp" -lgdi32
-result "the shim, the receiver and the pattern window build" $?
+result "the NDI 3.5.9 runtime is in the cache, the doubles, shim and programs are built" $?
 [ "$failed" -eq 0 ] || finish
-
-# The receiver asks the publisher to stop once it holds 60 frames.
-receive() {
-  timeout 60 wine receiver.exe 127.0.0.1:5961 "Z:$work/received.json" "Z:$work/enough" 60 16 \
-    40000 >"$work/receiver.out" 2>&1
-  echo $? >"$work/receiver.status"
-}
 
 # The module in node.exe publishes the pattern window, which closes when
 # the fifo's writer goes.
@@ -83,7 +72,9 @@ publish_window() {
     kill -0 "$window" 2>/dev/null || break
     sleep 0.1
   done
-  receive &
+  # The receiver asks the publisher to stop once it holds 60 frames.
+  (timeout 60 wine receiver.exe 127.0.0.1:5961 "Z:$work/received.json" "Z:$work/enough" 60 16 \
+    40000 >"$work/receiver.out" 2>&1; echo $? >"$work/receiver.status") &
   local receiver=$!
   WINEPATH="Z:$bin" TARVIX_ADDON="Z:$module" TARVIX_DOUBLES_ALPHA=$alpha timeout 60 \
     wine "$node_exe" "Z:$here/publish.js" "$(tr -d '\r\n' <"$work/window.handle" 2>/dev/null)" \
@@ -120,7 +111,7 @@ run_in_namespace() {
   done
   # Wine's desktop picks its display when it starts: not before the X server.
   timeout 30 wineserver -w
-  "$root/scripts/with-xvfb" bash -c "$(declare -f receive publish_window); publish_window"
+  "$root/scripts/with-xvfb" bash -c "$(declare -f publish_window); publish_window"
   timeout 30 wineserver -k
 }
 export work bin here root module node_exe doubles alpha
@@ -128,7 +119,7 @@ started=$SECONDS
 namespace=(unshare -n)
 [ "$(id -u)" -eq 0 ] || namespace=(unshare -r -n)  # a user namespace lends the rights
 "${namespace[@]}" bash -c \
-  "$(declare -f receive publish_window run_in_namespace); run_in_namespace"
+  "$(declare -f publish_window run_in_namespace); run_in_namespace"
 result "Wine runs in a loopback-only network namespace" $?
 echo "# the run took $((SECONDS - started)) s with a fresh prefix"
 for side in publisher receiver window; do
