@@ -39,13 +39,21 @@ check('a start on a real window fails cleanly without the capture service', () =
 
 check('the module loads and works in two worker threads, which end by themselves', async () => {
   const script = `
-    const addon = require(require('node:worker_threads').workerData);
-    if (addon.ndiOutputStop('never started') !== undefined) process.exitCode = 2;`;
+    const { parentPort, workerData } = require('node:worker_threads');
+    const addon = require(workerData);
+    let error;
+    try { addon.ndiOutputStop(42); } catch (e) { error = e.code; }
+    parentPort.postMessage({ error,
+      stopped: addon.ndiOutputStop('worker: never started'),
+      sent: addon.ndiOutputSendAudio('worker: never started', Buffer.alloc(8), 48000, 2) });`;
   const run = () => new Promise((resolve, reject) => {
+    let message;
     new Worker(script, { eval: true, workerData: process.env.TARVIX_ADDON })
-      .on('error', reject).on('exit', resolve);
+      .on('message', (value) => { message = value; }).on('error', reject)
+      .on('exit', (code) => resolve({ code, message }));
   });
-  assert.deepEqual(await Promise.all([run(), run()]), [0, 0]);
+  const expected = { code: 0, message: { error: 'StringExpected', stopped: undefined, sent: undefined } };
+  assert.deepEqual(await Promise.all([run(), run()]), [expected, expected]);
 });
 
 runChecks('module');
