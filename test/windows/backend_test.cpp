@@ -25,12 +25,9 @@ int passed = 0, failed = 0;
 
 std::string taken_description() {
   ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) return {};
   BSTR text = nullptr;
-  info->GetDescription(&text);
-  std::string out;
-  for (UINT i = 0; text && i < SysStringLen(text); ++i)
-    out.push_back(static_cast<char>(text[i]));
+  if (GetErrorInfo(0, info.put()) == S_OK && info) info->GetDescription(&text);
+  std::string out(text, text + SysStringLen(text));  // ASCII only here
   SysFreeString(text);
   return out;
 }
