@@ -11,41 +11,38 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
+const { setTimeout: sleep } = require('node:timers/promises');
 const { check, handleBuffer, summary, runChecks } = require('./checks');
 
 const addon = require(process.env.TARVIX_ADDON);
 const window = handleBuffer(process.env.TARVIX_TEST_WINDOW);
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Polls until `ready` gives a truthy value; a fault fails within the bound.
-async function until(what, ready, ms = 30000) {
-  for (const end = Date.now() + ms; ;) {
-    const value = ready();
-    if (value) return value;
+async function until(what, ready) {
+  for (const end = Date.now() + 30000; !ready(); await sleep(50)) {
     if (Date.now() > end) assert.fail(`timed out waiting for ${what}`);
-    await sleep(50);
   }
 }
 
 // Runs `body` with the doubles scripted by `script` (TARVIX_DOUBLES_<key>)
-// and a fresh call log; body gets a reader of the log's lines.
+// and a fresh call log; body gets a reader of the log's lines, each
+// { thread, text }.
 const scriptKeys = ['PROFILE', 'FAIL', 'SIZE', 'ALPHA', 'CLOSE', 'COUNT', 'LOG'];
 let logs = 0;
 async function scripted(script, body) {
   const log = path.join(process.env.TARVIX_DOUBLES_DIR, `calls-${++logs}.log`);
-  for (const key of scriptKeys) delete process.env[`TARVIX_DOUBLES_${key}`];
-  for (const [key, value] of Object.entries({ ...script, LOG: log })) {
-    process.env[`TARVIX_DOUBLES_${key}`] = String(value);
-  }
+  const set = (entries) => entries.forEach(([key, value]) => { process.env[`TARVIX_DOUBLES_${key}`] = value; });
+  scriptKeys.forEach((key) => delete process.env[`TARVIX_DOUBLES_${key}`]);
+  set(Object.entries({ ...script, LOG: log }));
   const calls = () => (fs.existsSync(log) ? fs.readFileSync(log, 'utf8') : '')
     .split(/\r?\n/).filter(Boolean).map((line) => {
-      const space = line.indexOf(' ');
-      return { thread: line.slice(0, space), text: line.slice(space + 1) };
+      const [, thread, text] = line.match(/^(\S+) (.*)$/);
+      return { thread, text };
     });
   try {
-    return await body(calls);
+    return await body(calls, set);
   } finally {
-    for (const key of scriptKeys) delete process.env[`TARVIX_DOUBLES_${key}`];
+    scriptKeys.forEach((key) => delete process.env[`TARVIX_DOUBLES_${key}`]);
   }
 }
 
@@ -56,9 +53,8 @@ const count = (calls, prefix) => texts(calls).filter((t) => t.startsWith(prefix)
 function assertInOrder(lines, expected) {
   let at = 0;
   for (const prefix of expected) {
-    const found = lines.findIndex((line, i) => i >= at && line.startsWith(prefix));
-    assert.ok(found >= 0, `missing or out of order: ${prefix}\n  calls: ${lines.join(' | ')}`);
-    at = found + 1;
+    at = lines.findIndex((line, i) => i >= at && line.startsWith(prefix)) + 1;
+    assert.ok(at > 0, `missing or out of order: ${prefix}\n  calls: ${lines.join(' | ')}`);
   }
 }
 
@@ -74,12 +70,16 @@ function assertNothingLeft(calls) {
   assert.equal(count(calls, 'queue.work_after_shutdown'), 0);
 }
 
-async function capture(id, calls, frames = 3) {
+// Starts a capture, waits for frames, runs `during`, stops: quietly, or with
+// the error `stopped`.
+async function capture(id, calls, frames = 3, during = async () => {}, stopped = undefined) {
   addon.ndiOutputStart(window, id, id);
   try {
     await until(`${frames} frames`, () => count(calls, 'pool.frame') >= frames);
+    await during();
   } finally {
-    assert.equal(addon.ndiOutputStop(id), undefined);
+    if (stopped) assert.throws(() => addon.ndiOutputStop(id), { message: stopped });
+    else assert.equal(addon.ndiOutputStop(id), undefined);
   }
 }
 
@@ -91,10 +91,10 @@ check('a window of another process goes out in straight alpha, and a stop tears 
     // The window's 306090 (capture_phase.sh) at alpha 192, BGRA in straight alpha.
     assert.deepEqual(source.center_pixel, [191, 128, 64, 192]);
     const lines = texts(calls);
-    for (const put of ['session.put_IsCursorCaptureEnabled 0', 'session.put_IsBorderRequired 0']) {
-      assert.ok(lines.includes(put), put);
+    for (const call of ['session.put_IsCursorCaptureEnabled 0', 'session.put_IsBorderRequired 0',
+      'dwm.DwmGetWindowAttribute extended frame bounds awareness=2']) {
+      assert.ok(lines.includes(call), call);
     }
-    assert.ok(lines.includes('dwm.DwmGetWindowAttribute extended frame bounds awareness=2'), 'per-monitor dpi');
     // Handlers gone and pool and session closed before the queue shuts down;
     // the queue shut down before its thread ended.
     assertInOrder(lines, ['session.StartCapture', 'pool.remove_FrameArrived', 'pool.Close',
@@ -105,15 +105,11 @@ check('a window of another process goes out in straight alpha, and a stop tears 
   }));
 
 check('a resize drops one frame, then frames come at the new size',
-  () => scripted({}, async (calls) => {
-    addon.ndiOutputStart(window, 'resize', 'resize');
-    try {
-      await until('frames', () => count(calls, 'pool.frame') >= 4);
-      process.env.TARVIX_DOUBLES_SIZE = '200x150';
+  () => scripted({}, async (calls, set) => {
+    await capture('resize', calls, 4, async () => {
+      set([['SIZE', '200x150']]);
       await until('frames at 200x150', () => count(calls, 'pool.frame 200x150 content=200x150') >= 4);
-    } finally {
-      assert.equal(addon.ndiOutputStop('resize'), undefined);
-    }
+    });
     const frames = texts(calls).filter((t) => t.startsWith('pool.frame '));
     const mismatched = frames.filter((t) => !/^pool\.frame (\S+) content=\1$/.test(t));
     assert.equal(mismatched.length, 1, frames.join(' | '));
@@ -126,73 +122,51 @@ check('a resize drops one frame, then frames come at the new size',
     assert.deepEqual([source.width, source.height], [200, 150]);
   }));
 
-// A frame call failing with a code that makes the source drop its handler
-// must end the capture with that error, not leave it without frames.
-check('a closed window or a lost source ends the capture on its own', async () => {
-  const endings = [
-    { script: { CLOSE: 1 }, stopped: undefined },
-    { script: { FAIL: 'TryGetNextFrame=0x80010108' },
-      stopped: /^Windows capture error: Frame handler error: Windows API error: .*\(0x80010108\)$/ },
+// One capture per row. The session properties a Windows version has are set,
+// the others skipped. A window closing, before a stop or while one runs (an
+// app's close handler stopping its output), ends the capture quietly; a frame
+// call failing with a code that makes the source drop its handler ends it with
+// that error, never leaving it without frames. No failure goes back to an
+// event source.
+check('Windows versions, windows closing and lost sources', async () => {
+  const lost = /^Windows capture error: Frame handler error: Windows API error: .*\(0x80010108\)$/;
+  const rows = [  // script; script once a frame came; stop error; cursor and border puts; Closed
+    [{ PROFILE: 'win10-22h2' }, null, undefined, 1, 0, 0],
+    [{ PROFILE: 'win10-1903' }, null, undefined, 0, 0, 0],
+    [{ CLOSE: 'session.Close' }, null, undefined, 1, 1, 1],
+    [{ CLOSE: 'ShutdownQueueAsync' }, null, undefined, 1, 1, 1],
+    [{}, [['CLOSE', '1']], undefined, 1, 1, 1],
+    [{}, [['FAIL', 'TryGetNextFrame=0x80010108']], lost, 1, 1, 0],
   ];
-  for (const { script, stopped } of endings) {
-    await scripted({}, async (calls) => {
-      addon.ndiOutputStart(window, 'ending', 'ending');
-      await until('a frame', () => count(calls, 'pool.frame') >= 1);
-      for (const [key, value] of Object.entries(script)) process.env[`TARVIX_DOUBLES_${key}`] = value;
-      await until('the capture thread to end', () => count(calls, 'queue.thread_ended') === 1);
-      if (stopped) {
-        assert.throws(() => addon.ndiOutputStop('ending'), { message: stopped });
-      } else {
-        assert.equal(addon.ndiOutputStop('ending'), undefined);
-        const all = calls();
-        const queue = all.find((c) => c.text.startsWith('queue.CreateDispatcherQueueController'));
-        const raised = all.find((c) => c.text === 'item.Closed raised');
-        assert.ok(raised && raised.thread !== queue.thread, 'Closed comes from a thread of its own');
-      }
-      assert.equal(count(calls, 'item.Closed returned') + count(calls, 'pool.FrameArrived returned'), 0,
-        'no failure went back to the event source');
+  for (const [script, later, stopped, cursor, border, closed] of rows) {
+    await scripted(script, async (calls, set) => {
+      await capture('one', calls, 1, async () => {
+        if (!later) return;
+        set(later);
+        await until('the capture thread to end', () => count(calls, 'queue.thread_ended') === 1);
+        // Closed comes from a thread of its own, as the real service raises it.
+        const [queue, raised] = ['queue.CreateDispatcherQueueController', 'item.Closed raised']
+          .map((prefix) => calls().find((c) => c.text.startsWith(prefix)));
+        assert.ok(!raised || raised.thread !== queue.thread);
+      }, stopped);
+      assert.deepEqual([count(calls, 'session.put_IsCursorCaptureEnabled 0'),
+        count(calls, 'session.put_IsBorderRequired 0'), count(calls, 'item.Closed raised'),
+        count(calls, 'item.Closed returned') + count(calls, 'pool.FrameArrived returned')],
+      [cursor, border, closed, 0], JSON.stringify(script));
       assertNothingLeft(calls);
     });
   }
 });
-
-// A window closing while a stop runs (an app's close handler stopping its
-// output): the stop stays quiet and the queue's shutdown runs to its end.
-check('a window closing during a stop leaves the stop quiet and the queue shut down', async () => {
-  for (const during of ['session.Close', 'ShutdownQueueAsync']) {
-    await scripted({ CLOSE: during }, async (calls) => {
-      await capture('closing', calls, 1);
-      assert.equal(count(calls, 'item.Closed raised'), 1, during);
-      assertNothingLeft(calls);
-    });
-  }
-});
-
-check('Windows 10 without the border or cursor property still captures, skipping that setting',
-  async () => {
-    const profiles = [
-      { profile: 'win10-22h2', set: ['IsCursorCaptureEnabled'], skipped: ['IsBorderRequired'] },
-      { profile: 'win10-1903', set: [], skipped: ['IsCursorCaptureEnabled', 'IsBorderRequired'] },
-    ];
-    for (const { profile, set, skipped } of profiles) {
-      await scripted({ PROFILE: profile }, async (calls) => {
-        await capture(profile, calls, 1);
-        for (const name of set) assert.equal(count(calls, `session.put_${name} 0`), 1, profile);
-        for (const name of skipped) assert.equal(count(calls, `session.put_${name}`), 0, profile);
-        assertNothingLeft(calls);
-      });
-    }
-  });
 
 check('a start that fails leaves nothing registered and no queue running', async () => {
   const windowsError = (code) => new RegExp(`^Graphics capture error: Windows API error: .*\\(${code}\\)$`);
   const failures = [
-    { fail: 'put_IsBorderRequired=0x80070057', error: windowsError('0x80070057') },
-    { fail: 'CreateForWindow=0x80004005', error: /^Failed to convert item to `GraphicsCaptureItem`$/ },
-    { fail: 'Create=0x8007000E', error: windowsError('0x8007000[Ee]') },
-    { fail: 'StartCapture=0x80070005', error: windowsError('0x80070005') },
+    ['put_IsBorderRequired=0x80070057', windowsError('0x80070057')],
+    ['CreateForWindow=0x80004005', /^Failed to convert item to `GraphicsCaptureItem`$/],
+    ['Create=0x8007000E', windowsError('0x8007000[Ee]')],
+    ['StartCapture=0x80070005', windowsError('0x80070005')],
   ];
-  for (const { fail, error } of failures) {
+  for (const [fail, error] of failures) {
     await scripted({ FAIL: fail }, async (calls) => {
       // Twice: a start that stayed registered would return at once the second time.
       for (let i = 0; i < 2; ++i) {
@@ -208,24 +182,24 @@ check('200 starts and stops leave the process with the handles and threads it ha
   scripted({}, async (calls) => {
     // Counted as each capture thread starts: after 10 captures, and after 200.
     for (let i = 0; i <= 200; ++i) {
-      if (i === 10 || i === 200) process.env.TARVIX_DOUBLES_COUNT = '1';
+      process.env.TARVIX_DOUBLES_COUNT = i === 10 || i === 200 ? '1' : '0';
       addon.ndiOutputStart(window, 'cycles', 'cycles');
-      delete process.env.TARVIX_DOUBLES_COUNT;
       addon.ndiOutputStop('cycles');
     }
     const lines = texts(calls);
-    const counted = lines.map((t, i) => [i, t.match(/^queue\.CreateDispatcherQueueController.* handles=(\d+) threads=(\d+)/)])
-      .filter(([, m]) => m);
+    const counted = lines.flatMap((t, i) =>
+      [t.match(/^queue\.CreateDispatcherQueueController.* handles=(\d+) threads=(\d+)/)]
+        .filter(Boolean).map(([, handles, threads]) => ({ i, handles: Number(handles), threads })));
     assert.equal(counted.length, 201);
-    const [[from, before], [to, after]] = [counted[10], counted[200]];
-    assert.ok(Number(before[1]) > 0, 'no handle was counted');
-    assert.equal(after[2], before[2], 'threads');
+    const [before, after] = [counted[10], counted[200]];
+    assert.ok(before.handles > 0, 'no handle was counted');
+    assert.equal(after.threads, before.threads, 'threads');
     // Wine 8's activation keeps one handle per RoGetActivationFactory call
     // (a registry key, it seems); a Wine without that leak adds none.
-    const activations = lines.slice(from, to).filter((t) => t === 'activation').length;
-    const growth = Number(after[1]) - Number(before[1]);
+    const activations = lines.slice(before.i, after.i).filter((t) => t === 'activation').length;
+    const growth = after.handles - before.handles;
     assert.ok(Math.min(Math.abs(growth), Math.abs(growth - activations)) <= 8,
-      `handles after 10 captures: ${before[1]}, after 200: ${after[1]}, activations between: ${activations}`);
+      `handles after 10 captures: ${before.handles}, after 200: ${after.handles}, activations between: ${activations}`);
     assertNothingLeft(calls);
   }));
 

@@ -9,17 +9,16 @@ const path = require('node:path');
 const cases = [];
 const check = (name, body) => cases.push({ name, body });
 
-function handleBuffer(handle, length = 8) {
-  const bytes = Buffer.alloc(Math.max(length, 8));
+function handleBuffer(handle) {
+  const bytes = Buffer.alloc(8);
   bytes.writeBigUInt64LE(BigInt(handle));
-  return bytes.subarray(0, length);
+  return bytes;
 }
 
 function summary(sourceName) {
-  const file = path.join(process.env.TARVIX_NDI_STANDIN_DIR,
-    `${sourceName.replace(/[^A-Za-z0-9._-]/g, '_')}.json`);
   try {
-    return JSON.parse(fs.readFileSync(file, 'utf8'));
+    return JSON.parse(fs.readFileSync(path.join(process.env.TARVIX_NDI_STANDIN_DIR,
+      `${sourceName.replace(/[^A-Za-z0-9._-]/g, '_')}.json`), 'utf8'));
   } catch {
     return null;  // not written yet, or being replaced
   }
@@ -34,7 +33,7 @@ async function runChecks(part) {
       console.log(`ok - ${name}`);
     } catch (error) {
       failed += 1;
-      console.log(`not ok - ${name}\n  ${String(error && error.stack).split('\n').join('\n  ')}`);
+      console.log(`not ok - ${name}\n  ${String(error && error.stack).replace(/\n/g, '\n  ')}`);
     }
   }
   console.log(`${part}: ${cases.length - failed} passed, ${failed} failed`);

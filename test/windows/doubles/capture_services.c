@@ -60,10 +60,26 @@ typedef struct {
   } at[8];
 } EventList;
 
-static HRESULT event_add(EventList* list, const char* name, void* handler,
+/* The real sources hand a handler across apartments: they take only an agile,
+ * free-threaded one, of the delegate type they raise. */
+static HRESULT check_handler(void* handler, const IID* iid) {
+  const IID* needed[] = {iid, &IID_IAgileObject, &IID_IMarshal};
+  for (int i = 0; i < 3; ++i) {
+    IUnknown* face = NULL;
+    if (FAILED(IUnknown_QueryInterface((IUnknown*)handler, needed[i], (void**)&face))) {
+      log_call("handler.QueryInterface E_NOINTERFACE {%08lx}", needed[i]->Data1);
+      return E_NOINTERFACE;
+    }
+    IUnknown_Release(face);
+  }
+  return S_OK;
+}
+
+static HRESULT event_add(EventList* list, const char* name, void* handler, const IID* iid,
                          EventRegistrationToken* token) {
   HRESULT hr = scripted(name);
   log_call("%s", name);
+  if (SUCCEEDED(hr)) hr = check_handler(handler, iid);
   if (FAILED(hr)) return hr;
   EnterCriticalSection(&list->lock);
   for (int i = 0; i < 8; ++i) {
@@ -191,6 +207,7 @@ static HRESULT STDMETHODCALLTYPE action_put_completed(IAsyncAction* this_,
   Action* action = (Action*)OWNER(this_);
   HRESULT hr = scripted("put_Completed");
   log_call("action.put_Completed");
+  if (SUCCEEDED(hr)) hr = check_handler(handler, &IID_IAsyncActionCompletedHandler);
   if (FAILED(hr)) return hr;
   if (action->handler) return ILLEGAL_DELEGATE_ASSIGNMENT;
   action->handler = handler;
@@ -295,7 +312,8 @@ EXPORT HRESULT WINAPI CreateDispatcherQueueController(QueueOptions options,
       (unsigned long)options.size, options.thread_type, options.apartment_type,
       (unsigned long)handles, (unsigned long)threads);
   if (FAILED(hr)) return hr;
-  if (options.size != sizeof options || options.thread_type != 2) return E_INVALIDARG;
+  if (options.size != sizeof options || options.thread_type != 2 || options.apartment_type != 0)
+    return E_INVALIDARG;
   if (TlsGetValue(tls_queue)) return RPC_E_WRONG_THREAD;
   static const WNDCLASSW window_class = {.lpfnWndProc = queue_procedure,
                                          .lpszClassName = L"tarvix dispatcher queue double"};
@@ -420,7 +438,8 @@ static HRESULT STDMETHODCALLTYPE item_get_size(IGraphicsCaptureItem* this_, Size
 static HRESULT STDMETHODCALLTYPE item_add_closed(
     IGraphicsCaptureItem* this_, ITypedEventHandler_GraphicsCaptureItem_IInspectable* handler,
     EventRegistrationToken* token) {
-  return event_add(&((Item*)OWNER(this_))->closed, "item.add_Closed", handler, token);
+  return event_add(&((Item*)OWNER(this_))->closed, "item.add_Closed", handler,
+                   &IID_ITypedEventHandler_GraphicsCaptureItem_IInspectable, token);
 }
 
 static HRESULT STDMETHODCALLTYPE item_remove_closed(IGraphicsCaptureItem* this_,
@@ -625,7 +644,8 @@ static HRESULT STDMETHODCALLTYPE
 pool_add_arrived(IDirect3D11CaptureFramePool* this_,
                  ITypedEventHandler_Direct3D11CaptureFramePool_IInspectable* handler,
                  EventRegistrationToken* token) {
-  return event_add(&((Pool*)OWNER(this_))->arrived, "pool.add_FrameArrived", handler, token);
+  return event_add(&((Pool*)OWNER(this_))->arrived, "pool.add_FrameArrived", handler,
+                   &IID_ITypedEventHandler_Direct3D11CaptureFramePool_IInspectable, token);
 }
 
 static HRESULT STDMETHODCALLTYPE pool_remove_arrived(IDirect3D11CaptureFramePool* this_,

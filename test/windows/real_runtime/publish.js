@@ -6,33 +6,24 @@
 // JSON lines and ends by itself, with nothing left running.
 //   TARVIX_ADDON=path node.exe publish.js WINDOW_HANDLE ENOUGH_FILE OUT_FILE
 const fs = require('node:fs');
+const { handleBuffer } = require('../checks');
 const addon = require(process.env.TARVIX_ADDON);
 
 const [handle, enoughFile, outFile] = process.argv.slice(2);
 const rate = 48000;
 const block = 800;
-const microseconds = () => Number(process.hrtime.bigint() / 1000n);
-const log = [{ expect: { rate, block } }];
 
-const window = Buffer.alloc(8);
-window.writeBigUInt64LE(BigInt(handle));
-addon.ndiOutputStart(window, 'real', 'tarvix real-runtime check');
-const samples = new Float32Array(2 * block);
+addon.ndiOutputStart(handleBuffer(handle), 'real', 'tarvix real-runtime check');
+const samples = new Float32Array(2 * block).map((_, i) => -0.5 + i / block);  // channel 0: a ramp
 const deadline = Date.now() + 20000;
 let number = 0;
 const timer = setInterval(() => {
   if (fs.existsSync(enoughFile) || Date.now() > deadline) {
     clearInterval(timer);
-    const from = microseconds();
     addon.ndiOutputStop('real');
-    log.push({ stopped: microseconds(), destroy_us: microseconds() - from, blocks: number });
-    fs.writeFileSync(outFile, log.map((line) => JSON.stringify(line)).join('\n') + '\n');
+    fs.writeFileSync(outFile, `${JSON.stringify({ expect: { rate, block } })}\n{"stopped":true}\n`);
     return;
   }
-  for (let i = 0; i < block; i++) {
-    samples[i] = -0.5 + i / block;
-    samples[block + i] = number / 1024;
-  }
+  samples.fill(number++ / 1024, block);  // channel 1: the block's number
   addon.ndiOutputSendAudio('real', Buffer.from(samples.buffer), rate, 2);
-  number++;
 }, 1000 / 60);
