@@ -43,17 +43,19 @@ check('the module loads and works in two worker threads, which end by themselves
     const addon = require(workerData);
     let error;
     try { addon.ndiOutputStop(42); } catch (e) { error = e.code; }
-    parentPort.postMessage({ error,
+    parentPort.postMessage({ names: Object.entries(addon).map(([key, f]) => [key, f.name]), error,
       stopped: addon.ndiOutputStop('worker: never started'),
       sent: addon.ndiOutputSendAudio('worker: never started', Buffer.alloc(8), 48000, 2) });`;
   const run = () => new Promise((resolve, reject) => {
+    const worker = new Worker(script, { eval: true, workerData: process.env.TARVIX_ADDON });
     let message;
-    new Worker(script, { eval: true, workerData: process.env.TARVIX_ADDON })
-      .on('message', (value) => { message = value; }).on('error', reject)
-      .on('exit', (code) => resolve({ code, message }));
+    worker.on('message', (value) => { message = value; });
+    worker.on('error', reject);
+    worker.on('exit', (code) => resolve({ code, message }));
   });
-  const expected = { code: 0, message: { error: 'StringExpected', stopped: undefined, sent: undefined } };
-  assert.deepEqual(await Promise.all([run(), run()]), [expected, expected]);
+  const names = ['ndiOutputStop', 'ndiOutputStart', 'ndiOutputSendAudio'].map((key) => [key, key]);
+  const expected = { code: 0, message: { names, error: 'StringExpected', stopped: undefined, sent: undefined } };
+  for (const result of await Promise.all([run(), run()])) assert.deepEqual(result, expected);
 });
 
 runChecks('module');
